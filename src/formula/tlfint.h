@@ -1,0 +1,38 @@
+// Helpers shared by the formula library's files.
+#pragma once
+
+#include "formula/tlf.h"
+
+// A number leaf is a numbered Boolean variable or an integer constant.
+inline bool TLFisnum(const tree *t) {
+  return t && !t->left && !t->right && t->text[0] >= '0' && t->text[0] <= '9';
+}
+
+// A literal is a number leaf or the negation of one.
+inline bool TLFislit(const tree *t) {
+  return TLFisnum(t) || (t && t->text[0] == '!' && TLFisnum(t->right));
+}
+inline const tree *TLFlitvar(const tree *lit) { return lit->text[0] == '!' ? lit->right : lit; }
+inline bool TLFlitneg(const tree *lit) { return lit->text[0] == '!'; }
+
+inline bool TLFistrue(const tree *t) { return t && t->text[0] == '^'; }
+inline bool TLFisfalse(const tree *t) { return t && t->text[0] == '_'; }
+
+// Literal comparison of two literals: 1 equal, -1 complementary, 0 unrelated.
+int TLFlitcmp(const tree *a, const tree *b);
+
+// Frees a tree without recursion (left-deep chains are common here).
+void TLFfree(tree *t);
+
+// Deep copy without recursion.
+tree *TLFcopy(const tree *t);
+
+// n becomes the constant v; its operands are freed.
+void TLFsetconst(tree *n, bool v);
+
+// n takes over the text and operands of its child c (which must be n->left or
+// n->right); the other operand and c's record are freed.
+void TLFtakechild(tree *n, tree *c);
+
+// A new literal node with the given variable text.
+tree *TLFnewlit(const char *var, bool neg);
