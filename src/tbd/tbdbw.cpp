@@ -1,0 +1,214 @@
+// Relational product, renamings and images over the partitions of `ggt`.
+#include "tbd/tbdbw.h"
+
+tsys *ggt;
+int DMCprocedurewait;
+int TBDbwsteps;
+tbd (*TBDpc2tbdhook)(tsys *t, tree *call, tbd states);
+void (*TBDprogresshook)(int kind, int bound);
+
+// The quantifier kind and the eliminated parity are part of the key: the
+// forward (parity 0) and backward (parity 1) products of one run must never
+// answer each other's lookups.
+static uint32_t rpcode(int a, int b) {
+  if (a) return b ? TBDOP_RPE1 : TBDOP_RPE0;
+  return b ? TBDOP_RPA1 : TBDOP_RPA0;
+}
+
+// (x ? hi : lo) AND rest for cofactor c of node n, negated for negative labels
+static inline tbd cofactor(const TBDnode &n, int c) {
+  tbd r = TBDcn(c ? n.hi : n.lo, n.rest);
+  return n.label < 0 ? TBDng(r) : r;
+}
+
+tbd TBDrp(tbd f, tbd g, int a, int b) {
+  if (f == TBDomg || g == TBDomg) return TBDomg;
+  if (f == TBDtau || g == TBDtau) { // only quantification is left
+    tbd h = f == TBDtau ? g : f;
+    if (a) return TBDng(TBDiterativeabseven(TBDng(h), 1 - b));
+    return TBDiterativeabseven(h, 1 - b);
+  }
+  uint32_t op = rpcode(a, b);
+  if (tbd r = TBDmmgetc(op, f, g)) return r;
+  const TBDnode F = TBDnd(f), G = TBDnd(g);
+  int c = TBDcase(F.label, G.label);
+  int v = c >= 6 ? (G.label < 0 ? -G.label : G.label) : (F.label < 0 ? -F.label : F.label);
+  bool quant = v % 2 == b;
+  tbd r0 = TBDnull, r1 = TBDnull;
+  for (int k = 0; k < 2; k++) {
+    tbd x, y;
+    switch (c) {
+      case 0: x = cofactor(F, k); y = cofactor(G, k); break;
+      case 1: x = cofactor(G, k); y = cofactor(F, k); break;   // positive operand first
+      case 2: case 3: x = cofactor(F, k); y = cofactor(G, k); break;
+      case 4: x = g; y = cofactor(F, k); break;
+      case 5: x = cofactor(F, k); y = g; break;
+      case 6: x = f; y = cofactor(G, k); break;
+      default: x = cofactor(G, k); y = f; break;
+    }
+    tbd r = TBDrp(x, y, a, b);
+    if (k == 0) {
+      r0 = r;
+      if (quant && r0 == (a ? TBDtau : TBDomg)) break;   // the other branch cannot change it
+    } else {
+      r1 = r;
+    }
+  }
+  tbd r;
+  if (!quant) r = TBDnewnode(v, r0, r1, TBDtau);
+  else if (r1 == TBDnull) r = r0;
+  else r = a ? TBDds(r0, r1) : TBDcn(r0, r1);
+  TBDmmputc(op, f, g, r);
+  return r;
+}
+
+// Rebuilds f with every label mapped through `map`; memoised under (op, key).
+template <class M>
+static tbd relabel(tbd f, uint32_t op, uint32_t key, M map) {
+  if (TBDterminal(f)) return f;
+  if (tbd r = TBDmmgetc(op, key, f)) return r;
+  const TBDnode F = TBDnd(f);
+  int v = F.label < 0 ? -F.label : F.label;
+  int w = map(v);
+  tbd lo = relabel(F.lo, op, key, map);
+  tbd hi = relabel(F.hi, op, key, map);
+  tbd r = TBDnewnode(F.label < 0 ? -w : w, lo, hi, relabel(F.rest, op, key, map));
+  TBDmmputc(op, key, f, r);
+  return r;
+}
+
+tbd TBDrn(tbd f) {
+  return relabel(f, TBDOP_RN, 0, [](int v) { return v % 2 == 0 ? v - 1 : v; });
+}
+
+static inline int flagat(const TBDflags &fl, int v) {
+  return (size_t)v < fl.f.size() ? fl.f[(size_t)v] : 0;
+}
+
+tbd TBDsprn(tbd f, const TBDflags &flags) {
+  return relabel(f, TBDOP_RN, flags.id, [&](int v) {
+    return v % 2 == 1 && flagat(flags, v) == 0 ? v + 1 : v;
+  });
+}
+
+tbd TBDasrn(tbd f, const TBDflags &flags) {
+  return relabel(f, TBDOP_ASRN, flags.id, [&](int v) {
+    return v % 2 == 0 && flagat(flags, v) == 1 ? v - 1 : v;
+  });
+}
+
+static tbd summary(tree *call, tbd t) {
+  if (!TBDpc2tbdhook) TBDerror("pc2tbd");
+  return TBDpc2tbdhook(ggt, call, t);
+}
+
+// Image of s under one partition; `stop` is set instead when procedure
+// partitions must wait.
+static tbd fwpart(const tsyspart &p, tbd s, bool *stop) {
+  tbd t = TBDcn(s, p.guard);
+  if (p.procedure) {
+    if (stop && DMCprocedurewait) {
+      *stop = true;
+      return TBDomg;
+    }
+    t = TBDmp(t) ? TBDomg : summary(p.procedure, t);
+  }
+  if (ggt->fwmode) {
+    if (t == TBDomg || p.funrel == TBDnull) return TBDomg;
+    return TBDrp(TBDsprn(t, p.frame), p.funrel, 1, 0);
+  }
+  if (p.fwrel == TBDnull) return TBDomg;
+  return TBDrn(TBDrp(t, p.fwrel, 1, 1));
+}
+
+tbd TBDfw(tbd s) {
+  tbd res = TBDomg;
+  for (const tsyspart &p : ggt->parts) {
+    if (p.guard == TBDomg || p.guard == TBDnull) continue;
+    bool stop = false;
+    tbd img = fwpart(p, s, &stop);
+    if (stop) break;
+    res = TBDds(res, img);
+  }
+  return res;
+}
+
+tbd TBDbw(tbd s) {
+  int c = ++TBDbwsteps;
+  if (TBDprogresshook) {
+    TBDprogresshook(1, c);
+    TBDprogresshook(0, c);
+  }
+  tbd res = TBDomg;
+  for (const tsyspart &p : ggt->parts)
+    if (p.bwrel != TBDnull) res = TBDds(res, TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+  return res;
+}
+
+tbd TBDfwSelectOne(tbd s, tbd target, int *index) {
+  for (size_t i = 0; i < ggt->parts.size(); i++) {
+    const tsyspart &p = ggt->parts[i];
+    if (p.guard == TBDomg || p.guard == TBDnull) continue;
+    tbd r = TBDcn(fwpart(p, s, nullptr), target);
+    if (!TBDmp(r)) {
+      *index = (int)i;
+      return TBDone(r);
+    }
+  }
+  TBDerror("TBDfwSelectOne");
+}
+
+// Fixes the bits of a predecessor one at a time, x_j true first, keeping a
+// candidate whose image through the procedure still meets s.
+static tbd procpredecessor(const tsyspart &p, tbd s, tbd target) {
+  tbd cand = target;
+  tbd res = TBDomg;
+  for (int j = 1; j <= 2 * ggt->n - 1; j += 2) {
+    tbd c1 = TBDomg;
+    for (int l : {j, -j}) {
+      c1 = TBDcn(TBDrestrict(cand, l), TBDap(l));
+      tbd t = TBDcn(c1, p.guard);
+      res = TBDomg;
+      if (!TBDmp(t) && p.fwrel != TBDnull)
+        res = TBDcn(TBDrn(TBDrp(summary(p.procedure, t), p.fwrel, 1, 1)), s);
+      if (!TBDmp(res)) break;
+    }
+    cand = c1;
+    if (TBDmp(res)) return TBDnull;
+  }
+  return TBDmp(res) ? TBDnull : cand;
+}
+
+tbd TBDbwSelectOne(tbd s, tbd target, int *index) {
+  const std::vector<tsyspart> &parts = ggt->parts;
+  for (size_t i = 0; i < parts.size(); i++) {
+    const tsyspart &p = parts[i];
+    if (p.procedure || p.guard == TBDomg || p.guard == TBDnull) continue;
+    tbd r = p.bwrel == TBDnull ? TBDomg : TBDrn(TBDrp(s, p.bwrel, 1, 1));
+    tbd hit = TBDcn(r, target);
+    if (!TBDmp(hit)) {
+      *index = (int)i;
+      return TBDone(hit);
+    }
+  }
+  for (size_t i = 0; i < parts.size(); i++) {
+    const tsyspart &p = parts[i];
+    if (!p.procedure || p.guard == TBDomg || p.guard == TBDnull) continue;
+    tbd cand = procpredecessor(p, s, target);
+    if (cand != TBDnull) {
+      *index = (int)i;
+      return TBDone(cand);
+    }
+  }
+  TBDerror("TBDbwSelectOne");
+}
+
+tbd TBDsp(tbd s, tbd r, const TBDflags &flags) {
+  if (s == TBDomg) return TBDomg;
+  return TBDrp(TBDsprn(s, flags), r, 1, 0);
+}
+
+tbd TBDbwone(tbd s, tbd r) {
+  if (r == TBDnull || r == TBDomg) return TBDomg;
+  return TBDrn(TBDrp(s, r, 1, 1));
+}

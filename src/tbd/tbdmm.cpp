@@ -1,0 +1,444 @@
+// Node pool, unique table, computed table, roots, marks and collection.
+#include "tbd/tbdmm.h"
+
+#include <cstring>
+#include <new>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "tree/tree.h"
+
+TBDchunk *TBDchunks[TBDMAXCHUNKS];
+TBDtable TBDttb;
+TBDcache TBDctb;
+TBDstats TBDst;
+uint64_t TBDclcktotal;
+
+static uint32_t poolchunks;         // chunks allocated
+static uint32_t pooltop;            // first never-used handle
+static tbd freelist;                // freed cells chained through rest
+static uint64_t freecount;          // cells on the free list
+static int storebits = -1;          // n of the first initialisation; -1 = no store
+static std::vector<tbd> roots;      // root list, in keep order
+static std::vector<tbd> walk;       // scratch stack of the mark walks
+
+constexpr int32_t INITSIZE = 4096;
+constexpr int32_t MAXSIZE = 1 << 30;
+constexpr uint32_t CACHEMIN = 4096;
+constexpr int COUNTSTEP = 8;        // mark step of node counting and collection
+constexpr uint64_t CLCKLIMIT = 1u << 20;
+
+void TBDerror(const char *tag) { utilerror(tag); }
+
+static TBDchunk *newchunk() {
+  TBDchunk *c = new (std::nothrow) TBDchunk;
+  if (!c) TBDerror("low memory, exit");
+  return c;
+}
+
+static tbd allocnode() {
+  if (freelist) {
+    tbd f = freelist;
+    freelist = TBDnd(f).rest;
+    freecount--;
+    return f;
+  }
+  if (pooltop == poolchunks * TBDCHUNK) {
+    if (poolchunks == TBDMAXCHUNKS) TBDerror("low memory, exit");
+    TBDchunks[poolchunks++] = newchunk();
+  }
+  return pooltop++;
+}
+
+static inline uint32_t hashu(int32_t label, tbd lo, tbd hi, tbd rest) {
+  uint64_t a = ((uint64_t)lo << 32 | hi) * 0x9E3779B97F4A7C15ull;
+  uint64_t b = ((uint64_t)rest << 32 | (uint32_t)label) * 0xC2B2AE3D27D4EB4Full;
+  uint64_t h = a ^ (b >> 7) ^ (b << 21);
+  h ^= h >> 32;
+  return (uint32_t)h;
+}
+
+static inline uint32_t hashc(uint32_t op, uint32_t x, uint32_t y) {
+  uint64_t h = ((uint64_t)x << 32 | y) * 0x9E3779B97F4A7C15ull;
+  h ^= (uint64_t)op * 0xC2B2AE3D27D4EB4Full;
+  h ^= h >> 29;
+  return (uint32_t)(h ^ (h >> 32));
+}
+
+// The cache follows the unique table: one entry per eight slots keeps the
+// whole store near 32 bytes per node while the hit rate stays useful.
+static void cacheresize(uint32_t size) {
+  if (size < CACHEMIN) size = CACHEMIN;
+  if (size == TBDctb.size) return;
+  TBDcentry *e = new (std::nothrow) TBDcentry[size]();
+  if (!e) return;                   // keep the old cache; it is only a speed-up
+  TBDcentry *old = TBDctb.e;
+  uint32_t oldsize = TBDctb.size;
+  TBDctb.e = e;
+  TBDctb.size = size;
+  for (uint32_t i = 0; i < oldsize; i++)
+    if (old[i].op) e[hashc(old[i].op, old[i].x, old[i].y) & (size - 1)] = old[i];
+  delete[] old;
+}
+
+static void slotinsert(tbd *slots, int32_t size, tbd f) {
+  const TBDnode &n = TBDnd(f);
+  uint32_t mask = (uint32_t)size - 1;
+  uint32_t i = hashu(n.label, n.lo, n.hi, n.rest) & mask;
+  while (slots[i]) i = (i + 1) & mask;
+  slots[i] = f;
+}
+
+void TBDmminitialize(int n) {
+  if (storebits >= 0) return;
+  storebits = n;
+  TBDchunks[0] = newchunk();
+  poolchunks = 1;
+  pooltop = 3;                      // 0 empty, 1 and 2 the terminals
+  TBDnd(TBDtau) = {n + 1, TBDnull, TBDnull, TBDnull};
+  TBDnd(TBDomg) = {-(n + 1), TBDnull, TBDnull, TBDnull};
+  TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
+  TBDttb.slots = new (std::nothrow) tbd[INITSIZE]();
+  if (!TBDttb.slots) TBDerror("low memory, exit");
+  TBDttb.size = INITSIZE;
+  TBDttb.limit = INITSIZE / 2;
+  TBDttb.count = TBDttb.used = 0;
+  cacheresize(CACHEMIN);
+  if (!TBDctb.e) TBDerror("low memory, exit");
+}
+
+bool TBDmmexists() { return storebits >= 0; }
+int TBDmmbits() { return storebits; }
+
+void TBDmmresize() {
+  if (TBDttb.size >= MAXSIZE) {
+    TBDttb.count = 0;
+    return;
+  }
+  int32_t size = TBDttb.size * 2;
+  tbd *slots = new (std::nothrow) tbd[size]();
+  if (!slots) {                     // retried after another `limit` insertions
+    TBDttb.count = 0;
+    return;
+  }
+  for (int32_t i = 0; i < TBDttb.size; i++)
+    if (TBDttb.slots[i]) slotinsert(slots, size, TBDttb.slots[i]);
+  delete[] TBDttb.slots;
+  TBDttb.slots = slots;
+  TBDttb.limit = TBDttb.size;
+  TBDttb.size = size;
+  TBDttb.count = 0;
+  cacheresize((uint32_t)size / 8);
+}
+
+tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
+  uint32_t mask = (uint32_t)TBDttb.size - 1;
+  uint32_t i = hashu(label, lo, hi, rest) & mask;
+  for (tbd s; (s = TBDttb.slots[i]); i = (i + 1) & mask) {
+    const TBDnode &n = TBDnd(s);
+    if (n.label == label && n.lo == lo && n.hi == hi && n.rest == rest) {
+      TBDst.found++;
+      return s;
+    }
+  }
+  // A full table that can no longer grow has no slot left to probe into.
+  if (TBDttb.used >= TBDttb.size - 1) TBDerror("low memory, exit");
+  tbd f = allocnode();
+  TBDnd(f) = {label, lo, hi, rest};
+  TBDmk(f) = 0;
+  TBDttb.slots[i] = f;
+  TBDttb.used++;
+  TBDst.made++;
+  if (++TBDttb.count > TBDttb.limit) TBDmmresize();
+  return f;
+}
+
+tbd TBDmmgetc(uint32_t op, uint32_t x, uint32_t y) {
+  TBDctb.lookups++;
+  const TBDcentry &e = TBDctb.e[hashc(op, x, y) & (TBDctb.size - 1)];
+  if (e.op == op && e.x == x && e.y == y) {
+    TBDctb.hits++;
+    return e.res;
+  }
+  return TBDnull;
+}
+
+void TBDmmputc(uint32_t op, uint32_t x, uint32_t y, tbd res) {
+  TBDctb.e[hashc(op, x, y) & (TBDctb.size - 1)] = {op, x, y, res};
+}
+
+void TBDmmclearc() { std::memset((void *)TBDctb.e, 0, sizeof(TBDcentry) * TBDctb.size); }
+
+void TBDkp(tbd f) {
+  if (f == TBDnull || TBDterminal(f)) return;
+  roots.push_back(f);
+}
+
+// Cells holding the same node are interchangeable, so the most recent one
+// goes: keep/drop pairs of the fixpoint loops then cost O(1).
+void TBDdr(tbd f) {
+  if (f == TBDnull || TBDterminal(f)) return;
+  for (size_t i = roots.size(); i-- > 0;)
+    if (roots[i] == f) {
+      roots.erase(roots.begin() + (long)i);
+      return;
+    }
+}
+
+int TBDkept(tbd f) {
+  int k = 0;
+  for (tbd r : roots) k += r == f;
+  return k;
+}
+
+// Marks every unvisited node below f with +step; returns the number marked.
+static uint64_t markwalk(tbd f, int step) {
+  uint64_t k = 0;
+  walk.clear();
+  walk.push_back(f);
+  while (!walk.empty()) {
+    tbd g = walk.back();
+    walk.pop_back();
+    if (g == TBDnull || TBDterminal(g) || TBDmk(g) > 0) continue;
+    TBDmk(g) = (int8_t)(TBDmk(g) + step);
+    k++;
+    const TBDnode &n = TBDnd(g);
+    walk.push_back(n.rest);
+    walk.push_back(n.hi);
+    walk.push_back(n.lo);
+  }
+  return k;
+}
+
+// Undoes markwalk: subtracts step from every positive mark reachable from f.
+static void clearwalk(tbd f, int step) {
+  walk.clear();
+  walk.push_back(f);
+  while (!walk.empty()) {
+    tbd g = walk.back();
+    walk.pop_back();
+    if (g == TBDnull || TBDterminal(g) || TBDmk(g) <= 0) continue;
+    TBDmk(g) = (int8_t)(TBDmk(g) - step);
+    const TBDnode &n = TBDnd(g);
+    walk.push_back(n.rest);
+    walk.push_back(n.hi);
+    walk.push_back(n.lo);
+  }
+}
+
+int TBDmmnodecnt(tbd f) {
+  if (f == TBDnull) return 0;
+  uint64_t k = markwalk(f, COUNTSTEP);
+  clearwalk(f, COUNTSTEP);
+  return k > INT32_MAX ? INT32_MAX : (int)k;
+}
+
+static int64_t treesz(tbd f, std::unordered_map<tbd, int64_t> &memo) {
+  if (f == TBDnull || TBDterminal(f) || TBDmk(f) < 0) return 0;
+  auto it = memo.find(f);
+  if (it != memo.end()) return it->second;
+  const TBDnode n = TBDnd(f);
+  int64_t s = 1;
+  for (tbd c : {n.lo, n.hi, n.rest}) {
+    s += treesz(c, memo);
+    if (s > INT32_MAX) s = 1 << 24;
+  }
+  memo.emplace(f, s);
+  return s;
+}
+
+int TBDmmnodecnt1(tbd f) {
+  std::unordered_map<tbd, int64_t> memo;
+  return (int)treesz(f, memo);
+}
+
+static bool livenode(tbd f) { return f >= 3 && f < pooltop && TBDnd(f).label != 0; }
+
+void TBDmmmarkclear(int key) {
+  for (uint32_t c = 0; c < poolchunks; c++) {
+    int8_t *m = TBDchunks[c]->mark;
+    for (uint32_t i = 0; i < TBDCHUNK; i++)
+      if (m[i] == key) m[i] = 0;
+  }
+}
+
+int TBDmmmarkset(tbd f, int key) {
+  if (f == TBDnull) {
+    TBDmmmarkclear(key);
+    return 1;
+  }
+  if (!TBDterminal(f) && !livenode(f)) return 0;
+  if (TBDmk(f) != key) {
+    TBDmk(f) = (int8_t)key;
+    return 0;
+  }
+  TBDmmmarkclear(key);
+  return 1;
+}
+
+// Collection. Nodes carrying a seen-key survive, and so does everything
+// below them: a survivor must never point at a freed cell.
+void TBDcl() {
+  TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
+  TBDmmclearc();
+  uint64_t sum = 0;
+  for (tbd r : roots) sum += markwalk(r, COUNTSTEP);
+  for (tbd f = 3; f < pooltop; f++)
+    if (TBDmk(f) < 0 && TBDnd(f).label != 0) {
+      const TBDnode &n = TBDnd(f);
+      for (tbd c : {n.lo, n.hi, n.rest}) sum += markwalk(c, COUNTSTEP);
+    }
+  std::memset(TBDttb.slots, 0, sizeof(tbd) * (size_t)TBDttb.size);
+  TBDttb.used = 0;
+  freelist = TBDnull;
+  freecount = 0;
+  for (tbd f = pooltop; f-- > 3;) {
+    TBDnode &n = TBDnd(f);
+    int8_t &m = TBDmk(f);
+    if (n.label != 0 && m != 0) {
+      if (m > 0) m = (int8_t)(m - COUNTSTEP);
+      slotinsert(TBDttb.slots, TBDttb.size, f);
+      TBDttb.used++;
+      continue;
+    }
+    if (n.label != 0) TBDst.freed++;
+    n = {0, TBDnull, TBDnull, freelist};
+    m = 0;
+    freelist = f;
+    freecount++;
+  }
+  TBDttb.count = (int32_t)(sum > INT32_MAX ? INT32_MAX : sum);
+  TBDst.collections++;
+}
+
+int TBDclck(tbd f) {
+  int k = TBDmmnodecnt(f);
+  TBDclcktotal += (uint64_t)k;
+  if (TBDclcktotal > CLCKLIMIT) {
+    TBDclcktotal = 0;
+    TBDkp(f);
+    TBDcl();
+    TBDdr(f);
+  }
+  return k;
+}
+
+uint64_t TBDmmlive() { return pooltop < 3 ? 0 : pooltop - 3 - freecount; }
+
+uint64_t TBDmmbytes() {
+  return (uint64_t)poolchunks * sizeof(TBDchunk) + (uint64_t)TBDttb.size * sizeof(tbd) +
+         (uint64_t)TBDctb.size * sizeof(TBDcentry) + roots.capacity() * sizeof(tbd);
+}
+
+int TBDmmcheck() {
+  int faults = 0;
+  uint64_t live = 0;
+  for (tbd f = 3; f < pooltop; f++) {
+    const TBDnode &n = TBDnd(f);
+    if (n.label == 0) continue;
+    live++;
+    int32_t v = n.label < 0 ? -n.label : n.label;
+    for (tbd c : {n.lo, n.hi, n.rest})
+      if (c == TBDnull || (!TBDterminal(c) && (!livenode(c) || TBDvar(c) <= v))) faults++;
+    uint32_t mask = (uint32_t)TBDttb.size - 1;
+    uint32_t i = hashu(n.label, n.lo, n.hi, n.rest) & mask;
+    while (TBDttb.slots[i] && TBDttb.slots[i] != f) i = (i + 1) & mask;
+    if (TBDttb.slots[i] != f) faults++;
+  }
+  if (live != (uint64_t)TBDttb.used) faults++;
+  return faults;
+}
+
+static void checkrec(tbd f, int lo, int hi, std::unordered_set<tbd> &seen) {
+  if (TBDterminal(f)) return;
+  int v = TBDvar(f);
+  if (v > hi) TBDerror("TBDcheck >");
+  if (v < lo) TBDerror("TBDcheck <");
+  if (!seen.insert(f).second) return;
+  const TBDnode n = TBDnd(f);
+  checkrec(n.lo, v + 1, hi, seen);
+  checkrec(n.hi, v + 1, hi, seen);
+  checkrec(n.rest, v + 1, hi, seen);
+}
+
+void TBDcheck(tbd f, int lo, int hi) {
+  std::unordered_set<tbd> seen;
+  checkrec(f, lo, hi, seen);
+}
+
+void TBDcheckodd(tbd f, int parity) {
+  if (f == TBDnull || TBDterminal(f)) return;
+  uint64_t k = markwalk(f, COUNTSTEP);
+  (void)k;
+  bool bad = false;
+  walk.clear();
+  walk.push_back(f);
+  while (!walk.empty()) {           // clearing walk that also checks parity
+    tbd g = walk.back();
+    walk.pop_back();
+    if (TBDterminal(g) || TBDmk(g) <= 0) continue;
+    TBDmk(g) = (int8_t)(TBDmk(g) - COUNTSTEP);
+    if (TBDvar(g) % 2 != parity) bad = true;
+    const TBDnode &n = TBDnd(g);
+    walk.push_back(n.rest);
+    walk.push_back(n.hi);
+    walk.push_back(n.lo);
+  }
+  if (bad) TBDerror("TBDcheckodd");
+}
+
+static bool literalnode(const TBDnode &n) {
+  return n.rest == TBDtau && ((n.lo == TBDomg && n.hi == TBDtau) || (n.lo == TBDtau && n.hi == TBDomg));
+}
+
+static void writerec(tbd f, int d, int depth, FILE *out) {
+  if (depth > 0 && d >= depth) return;
+  for (int i = 0; i < d; i++) std::fputc(' ', out);
+  if (f == TBDtau) { std::fputs("T\n", out); return; }
+  if (f == TBDomg) { std::fputs("F\n", out); return; }
+  const TBDnode n = TBDnd(f);
+  if (literalnode(n)) {
+    int v = n.label < 0 ? -n.label : n.label;
+    std::fprintf(out, "%i\n", n.lo == TBDomg ? v : -v);
+    return;
+  }
+  std::fprintf(out, "%i\n", n.label);
+  writerec(n.lo, d + 1, depth, out);
+  writerec(n.hi, d + 1, depth, out);
+  writerec(n.rest, d + 1, depth, out);
+}
+
+void TBDwrite(tbd f, int depth, FILE *out) { writerec(f, 0, depth, out); }
+
+static void clauserec(tbd f, std::vector<int> &lits, FILE *out) {
+  if (f == TBDtau) return;
+  if (f == TBDomg) {
+    for (int l : lits) std::fprintf(out, "%i ", l);
+    std::fputs("0\n", out);
+    return;
+  }
+  const TBDnode n = TBDnd(f);
+  lits.push_back(n.label);
+  clauserec(n.lo, lits, out);
+  lits.back() = -n.label;
+  clauserec(n.hi, lits, out);
+  lits.pop_back();
+  clauserec(n.rest, lits, out);
+}
+
+void TBDwriteclause(tbd f, int n, FILE *out) {
+  std::vector<int> lits;
+  lits.reserve((size_t)(n > 0 ? n + 1 : 1));
+  clauserec(f, lits, out);
+}
+
+void p2intwrite(const int *values, int first, int last, FILE *out) {
+  for (int i = first; i <= last; i++) std::fprintf(out, "%i ", values[i]);
+  std::fputs("0\n", out);
+}
+
+int p2intlen(const int *values) {
+  int k = 0;
+  while (values[k]) k++;
+  return k;
+}

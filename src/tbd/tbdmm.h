@@ -1,0 +1,150 @@
+// TBD node store: the node pool, the unique table, the computed table, the
+// root list, the mark protocols, garbage collection and diagnostic dumps.
+//
+// A TBD node with label l (v = |l|) denotes (x_v ? hi : lo) AND rest, negated
+// when l < 0. Nodes live in one pool of fixed-size chunks and are addressed by
+// 32-bit handles; handle 0 is the empty reference. The two terminals have the
+// fixed handles TBDtau (true) and TBDomg (false).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+using tbd = uint32_t;               // node handle, index into the pool; 0 = empty
+
+constexpr tbd TBDnull = 0;          // empty reference
+constexpr tbd TBDtau = 1;           // terminal true
+constexpr tbd TBDomg = 2;           // terminal false
+
+struct TBDnode {
+  int32_t label;                    // +-variable number; sign = complement flag; 0 = free cell
+  tbd lo;                           // cofactor for x_v false
+  tbd hi;                           // cofactor for x_v true
+  tbd rest;                         // conjunct not mentioning x_v (free cell: next free)
+};
+
+constexpr int TBDCHUNKBITS = 16;
+constexpr uint32_t TBDCHUNK = 1u << TBDCHUNKBITS;   // nodes per pool chunk
+constexpr uint32_t TBDMAXCHUNKS = 1u << (32 - TBDCHUNKBITS);
+
+// Marks live beside the nodes so that a node stays 16 bytes. The protocols
+// only ever store small values: the seen-key -1, counting steps 8 and 22.
+struct TBDchunk {
+  TBDnode node[TBDCHUNK];           // node records [0,TBDCHUNK)
+  int8_t mark[TBDCHUNK];            // scratch mark per node, 0 when idle
+};
+
+extern TBDchunk *TBDchunks[TBDMAXCHUNKS];   // pool chunks [0,TBDpoolchunks)
+
+inline TBDnode &TBDnd(tbd f) { return TBDchunks[f >> TBDCHUNKBITS]->node[f & (TBDCHUNK - 1)]; }
+inline int8_t &TBDmk(tbd f) { return TBDchunks[f >> TBDCHUNKBITS]->mark[f & (TBDCHUNK - 1)]; }
+inline bool TBDterminal(tbd f) { return f == TBDtau || f == TBDomg; }
+inline int32_t TBDlabel(tbd f) { return TBDnd(f).label; }
+inline int32_t TBDvar(tbd f) { int32_t l = TBDnd(f).label; return l < 0 ? -l : l; }
+inline tbd TBDlo(tbd f) { return TBDnd(f).lo; }
+inline tbd TBDhi(tbd f) { return TBDnd(f).hi; }
+inline tbd TBDrest(tbd f) { return TBDnd(f).rest; }
+
+// Unique table: open addressing with linear probing over node handles. `size`,
+// `count` and `limit` keep their chained-table meaning: the table doubles when
+// count exceeds limit (load factor 1/2) and stops growing at 2^30 slots.
+struct TBDtable {
+  int32_t size;                     // number of slots, a power of two
+  int32_t count;                    // insertions since creation or the last reset
+  int32_t limit;                    // resize threshold for count
+  int32_t used;                     // occupied slots (count may have been reset)
+  tbd *slots;                       // slot array [0,size), TBDnull = free
+};
+
+// Computed table: a direct-mapped lossy cache of (op, x, y) -> result. A miss
+// only costs a recomputation, so an entry may be overwritten at any time.
+struct TBDcentry {
+  uint32_t op;                      // operation code, 0 = empty entry
+  uint32_t x;                       // first operand (node, literal or map id)
+  uint32_t y;                       // second operand
+  tbd res;                          // result
+};
+
+struct TBDcache {
+  uint32_t size;                    // entries, a power of two
+  TBDcentry *e;                     // entry array [0,size)
+  uint64_t lookups;                 // TBDmmgetc calls
+  uint64_t hits;                    // TBDmmgetc calls answered
+};
+
+extern TBDtable TBDttb;             // unique table
+extern TBDcache TBDctb;             // computed table
+
+// Operation codes of the computed table.
+enum : uint32_t {
+  TBDOP_DS = 16,                    // disjunction (alternative form)
+  TBDOP_CN = 256,                   // conjunction
+  TBDOP_RPE1 = 257,                 // relational product, exists, parity 1
+  TBDOP_RN = 1024,                  // renamings TBDrn (x = 0) and TBDsprn (x = flags id)
+  TBDOP_ASRN = 1025,                // renaming TBDasrn (x = flags id)
+  TBDOP_RESTRICT = 2048,            // restriction (x = node, y = literal)
+  TBDOP_POS = 4096,                 // positive form
+  TBDOP_BDD = 16384,                // plain BDD form
+  TBDOP_RPE0 = 65793,               // relational product, exists, parity 0
+  TBDOP_RPA1 = 65794,               // relational product, forall, parity 1
+  TBDOP_RPA0 = 65795,               // relational product, forall, parity 0
+  TBDOP_REPLACE = 131072,           // substitution (y = map id)
+};
+
+// Store counters for statistics and the benchmarks.
+struct TBDstats {
+  uint64_t made;                    // nodes inserted into the unique table
+  uint64_t found;                   // unique-table lookups answered by an existing node
+  uint64_t collections;             // garbage collections run
+  uint64_t freed;                   // nodes freed by collections
+};
+extern TBDstats TBDst;
+
+// Lifecycle. The store is created once; later calls keep the first store.
+void TBDmminitialize(int n);
+bool TBDmmexists();
+int TBDmmbits();                    // n given to the first TBDmminitialize
+
+// Find-or-insert of the node (label, lo, hi, rest) without normalisation.
+tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest);
+void TBDmmresize();                 // double the unique table now
+
+// Computed table: TBDmmgetc returns the stored result or TBDnull on a miss;
+// TBDmmputc stores a result.
+tbd TBDmmgetc(uint32_t op, uint32_t x, uint32_t y);
+void TBDmmputc(uint32_t op, uint32_t x, uint32_t y, tbd res);
+void TBDmmclearc();
+
+// Roots protected from garbage collection; a node may be kept several times.
+void TBDkp(tbd f);
+void TBDdr(tbd f);
+int TBDkept(tbd f);                 // number of root cells holding f
+void TBDcl();
+int TBDclck(tbd f);
+extern uint64_t TBDclcktotal;       // nodes counted by TBDclck since the last collection
+
+// Marks. Seen-keys are in [-7,-1] (the counting steps must make them positive).
+int TBDmmnodecnt(tbd f);
+int TBDmmnodecnt1(tbd f);
+int TBDmmmarkset(tbd f, int key);
+void TBDmmmarkclear(int key);
+
+// Pool figures.
+uint64_t TBDmmlive();               // nodes currently allocated (terminals excluded)
+uint64_t TBDmmbytes();              // bytes held by the pool and both tables
+
+// Store self-check: every live node is found in its unique-table slot and
+// its children carry larger variable numbers. Returns the number of faults.
+int TBDmmcheck();
+
+// Diagnostics.
+void TBDcheck(tbd f, int lo, int hi);
+void TBDcheckodd(tbd f, int parity);
+void TBDwrite(tbd f, int depth, FILE *out);
+void TBDwriteclause(tbd f, int n, FILE *out);
+void p2intwrite(const int *values, int first, int last, FILE *out);
+int p2intlen(const int *values);
+
+// Fatal end through utilerror ("%s error").
+[[noreturn]] void TBDerror(const char *tag);
