@@ -243,24 +243,37 @@ int treewrites(const tree *t, std::string &buf, int pos) {
   return (int)buf.size();
 }
 
-// One argument: an operator node is put in parentheses so that the call
-// text parses back to the same tree.
-static void writearg(const tree *t, std::string &buf) {
-  if (t && !t->left && t->right) {
+// Call syntax is read back by the parser, so every operator node is put in
+// parentheses (prefix ones too: "(!a)=b" must not read as !(a=b)) and the
+// free choice, a leaf with an empty text, is written "*".
+static void writefull(const tree *t, std::string &buf) {
+  int close = 0;
+  for (; t; t = t->right) {
+    if (!t->left && !t->right) {
+      buf += t->text[0] ? t->text : "*";
+      break;
+    }
     buf += '(';
-    writes(t, buf);
-    buf += ')';
-  } else {
-    writes(t, buf);
+    writefull(t->left, buf);
+    buf += t->text;
+    close++;
   }
+  buf.append(close, ')');
+}
+
+static bool isname(const tree *t) {
+  if (!t || t->left || t->right || !t->text[0]) return false;
+  for (const char *c = t->text; *c; c++)
+    if (!isalnum((unsigned char)*c)) return false;
+  return true;
 }
 
 int treewritep(const tree *t, std::string &buf, int len, int mode) {
   setlength(buf, len);
   if (!t) return (int)buf.size();
   if (mode == 0) {
-    if (strcmp(t->text, ":") == 0) {
-      writes(t->left, buf);
+    if (strcmp(t->text, ":") == 0 && isname(t->left)) {
+      buf += t->left->text;
       buf += '(';
       treewritep(t->right, buf, (int)buf.size(), 1);
       buf += ");";
@@ -268,16 +281,16 @@ int treewritep(const tree *t, std::string &buf, int len, int mode) {
       buf += t->text;
       buf += "();";
     } else {
-      writes(t, buf);
+      writefull(t, buf);
       buf += ';';
     }
     return (int)buf.size();
   }
   for (; t && strcmp(t->text, "|") == 0; t = t->right) {
-    writearg(t->left, buf);
+    writefull(t->left, buf);
     buf += ',';
   }
-  writearg(t, buf);
+  writefull(t, buf);
   return (int)buf.size();
 }
 
