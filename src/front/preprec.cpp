@@ -1,0 +1,203 @@
+// Record types and tuple assignments, rewritten while blanks are still in
+// the text.
+#include <cstdio>
+#include <cstring>
+
+#include "front/prep.h"
+
+// Record name characters: lower-case letters and digits.
+static bool recchar(char c) { return (c >= 'a' && c <= 'z') || PREPdigit(c); }
+// While walking over a declared variable, its index belongs to it.
+static bool recvarchar(char c) { return recchar(c) || c == '.' || c == '[' || c == ']'; }
+
+bool PREPisrecord(const std::string &text, size_t pos) {
+  if (text.compare(pos, 6, "record") != 0) return false;
+  if (pos > 0 && PREPidchar(text[pos - 1])) return false;
+  if (pos + 6 < text.size() && PREPidchar(text[pos + 6])) return false;
+  size_t b = pos;
+  while (b > 0 && PREPblank(text[b - 1])) b--;
+  if (b == 0 || text[b - 1] != ':') return false;
+  size_t a = pos + 6;
+  while (a < text.size() && PREPblank(text[a])) a++;
+  return a < text.size() && text[a] == '{';
+}
+
+static size_t findrecord(const std::string &text, size_t from) {
+  for (size_t r = text.find("record", from); r != std::string::npos; r = text.find("record", r + 1))
+    if (PREPisrecord(text, r)) return r;
+  return std::string::npos;
+}
+
+// "N : record { f : t; ... }" becomes "N_f:t;..." and the accesses after it
+// are renamed.  The declaration's name is found by walking back from the ':';
+// every character before the name is kept.
+std::string PREPreplaceRECORD(std::string text) {
+  size_t from = 0;
+  for (;;) {
+    size_t r = findrecord(text, from);
+    if (r == std::string::npos) return text;
+    size_t lb = text.find('{', r), rb = text.find('}', lb);
+    if (rb == std::string::npos) {
+      std::printf("ERROR:      record without '}'\n");
+      return text;
+    }
+    size_t q = text.rfind(':', r);
+    while (q > 0 && PREPblank(text[q - 1])) q--;
+    size_t ne = q;
+    while (q > 0 && recvarchar(text[q - 1])) q--;
+    std::string N = text.substr(q, ne - q), S;
+    size_t ib = N.find('[');
+    if (ib != std::string::npos) {
+      S = N.substr(ib);
+      N.resize(ib);
+    }
+    if (N.empty() || !recchar(N[0])) {
+      std::printf("ERROR:      record without a name\n");
+      from = r + 6;
+      continue;
+    }
+    std::string decls;
+    std::string body;
+    for (size_t i = lb + 1; i < rb; i++)
+      if (!PREPblank(text[i])) body += text[i];
+    tree *list = string2tree(body);
+    for (const tree *t = list; t;) {
+      const tree *el = t;
+      bool cell = t->text[0] == ';' && t->text[1] == 0;
+      if (cell) el = t->left;
+      if (el && std::strcmp(el->text, ":") == 0 && el->left && el->right) {
+        decls += N;
+        decls += '_';
+        decls += el->left->text;
+        decls += S;
+        decls += ':';
+        decls += el->right->text;
+        decls += ';';
+      }
+      t = cell ? t->right : nullptr;
+    }
+    treefree(list);
+    size_t rs = rb + 1;
+    while (rs < text.size() && (text[rs] == ';' || PREPblank(text[rs]))) rs++;
+    std::string next;
+    next.reserve(text.size() + decls.size());
+    next.append(text, 0, q);
+    next += decls;
+    from = next.size();
+    next.append(text, rs, std::string::npos);
+    PREPreplaceRECORD1(next, from, N);
+    text.swap(next);
+  }
+}
+
+// In text[from..]: N.f -> N_f and N[i].f -> N_f[i] (same length), for every
+// N not preceded by a lower-case letter or digit.  The index is the bracket
+// text that balances the '[' and must be followed by '.'.
+void PREPreplaceRECORD1(std::string &text, size_t from, const std::string &name) {
+  size_t k = 0;
+  while (k < name.size() && recchar(name[k])) k++;
+  std::string N = name.substr(0, k);
+  if (N.empty()) return;
+  size_t n = text.size();
+  for (size_t p = text.find(N, from); p != std::string::npos; p = text.find(N, p + 1)) {
+    if (p > 0 && recchar(text[p - 1])) continue;
+    size_t a = p + N.size();
+    if (a >= n) break;
+    if (text[a] == '.') {
+      text[a] = '_';
+    } else if (text[a] == '[') {
+      size_t j = a;
+      int depth = 0;
+      for (; j < n; j++) {
+        if (text[j] == '[') depth++;
+        else if (text[j] == ']' && --depth == 0) break;
+      }
+      if (j + 1 >= n || text[j + 1] != '.') continue;
+      size_t f = j + 2, fe = f;
+      while (fe < n && recchar(text[fe])) fe++;
+      std::string moved = "_" + text.substr(f, fe - f) + text.substr(a, j + 1 - a);
+      text.replace(a, fe - a, moved);   // same length
+    }
+  }
+}
+
+std::vector<std::string> PREPcreatevlist(const std::string &text, size_t first, size_t last) {
+  std::vector<std::string> v;
+  size_t s = first;
+  for (size_t i = first; i <= last; i++) {
+    if (i == last || text[i] == ',') {
+      v.push_back(text.substr(s, i - s));
+      s = i + 1;
+    }
+  }
+  return v;
+}
+
+void PREPwritevlist(const std::vector<std::string> &names,
+                    const std::vector<std::string> &comps, std::string &out) {
+  for (size_t i = 0; i < names.size() && i < comps.size(); i++) {
+    if (i > 0) out += '&';
+    out += names[i];
+    out += '=';
+    out += comps[i];
+  }
+}
+
+// Matching bracket of text[p] inside [lo, hi), walking in direction dir.
+static size_t matchparen(const std::string &text, size_t p, size_t lo, size_t hi, int dir) {
+  int depth = 0;
+  for (size_t i = p; i >= lo && i < hi; i += dir) {
+    if (text[i] == '(') depth -= dir;
+    else if (text[i] == ')') depth += dir;
+    if (depth == 0) return i;
+    if (i == lo && dir < 0) break;
+  }
+  return std::string::npos;
+}
+
+// One segment text[s, e): "(a, b) = (x, y)" becomes "a=x&b=y" and blanks.
+static void tuple(std::string &text, size_t s, size_t e) {
+  int depth = 0;
+  bool comma = false;
+  size_t eq = std::string::npos;
+  for (size_t i = e; i-- > s;) {
+    char c = text[i];
+    if (c == ')') depth++;
+    else if (c == '(') depth--;
+    else if (c == ',') comma = true;
+    else if (c == '=' && depth == 0) { eq = i; break; }
+  }
+  if (eq == std::string::npos || !comma) return;
+  size_t l = eq;
+  while (l > s && PREPblank(text[l - 1])) l--;
+  if (l == s || text[l - 1] != ')') return;
+  size_t lclose = l - 1, lopen = matchparen(text, lclose, s, e, -1);
+  if (lopen == std::string::npos) return;
+  size_t r = eq + 1;
+  while (r < e && PREPblank(text[r])) r++;
+  if (r >= e || text[r] != '(') return;
+  size_t rclose = matchparen(text, r, s, e, 1);
+  if (rclose == std::string::npos) return;
+  std::vector<std::string> names = PREPcreatevlist(text, lopen + 1, lclose);
+  std::vector<std::string> comps = PREPcreatevlist(text, r + 1, rclose);
+  if (names.size() != comps.size()) {
+    std::printf("ERROR:      tuple assignment of %zu names and %zu values ignored\n",
+                names.size(), comps.size());
+    return;
+  }
+  std::string out;
+  PREPwritevlist(names, comps, out);
+  // the rewrite is shorter than the span: brackets, commas and '=' go
+  text.replace(lopen, out.size(), out);
+  for (size_t i = lopen + out.size(); i <= rclose; i++) text[i] = ' ';
+}
+
+void PREPreplaceASSEQ(std::string &text) {
+  size_t n = text.size();
+  for (size_t s = 0; s <= n;) {
+    size_t e = s;
+    while (e < n && text[e] != ';' && text[e] != '&') e++;
+    tuple(text, s, e);
+    s = e + 1;
+  }
+}
