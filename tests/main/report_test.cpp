@@ -1,11 +1,13 @@
 // Verdict and progress lines, property selection, property folding and the
 // bounded transition relation.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -97,9 +99,14 @@ class mgetpTest : public testing::Test {
   void TearDown() override { treefree(prog); }
   // Standard input from a text, for the interactive selection.
   void input(const std::string &text) {
-    std::string path = (std::filesystem::temp_directory_path() / "lumet-mgetp-input").string();
+    // tests may run in parallel processes: each input gets its own file
+    std::string path = (std::filesystem::temp_directory_path() / "lumet-mgetp-XXXXXX").string();
+    int fd = mkstemp(path.data());
+    ASSERT_GE(fd, 0);
+    close(fd);
     std::ofstream(path) << text;
     ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
+    std::filesystem::remove(path);  // the open stream keeps the contents
   }
   tree *prog = nullptr;
 };
