@@ -12,6 +12,57 @@ int TLFlitcmp(const tree *a, const tree *b) {
   return TLFlitneg(a) == TLFlitneg(b) ? 1 : -1;
 }
 
+static bool TLFplainnumber(const char *t, uint64_t &v) {
+  if (t[0] == '0' && t[1] != '\0') return false;
+  v = 0;
+  int n = 0;
+  for (; t[n]; n++) {
+    if (t[n] < '0' || t[n] > '9' || n == 18) return false;
+    v = v * 10 + uint64_t(t[n] - '0');
+  }
+  return n > 0;
+}
+
+static size_t TLFvarslot(const TLFvarmap &m, uint64_t k) {
+  size_t mask = m.key.size() - 1;
+  size_t i = size_t((k * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+  while (m.key[i] != 0 && m.key[i] != k) i = (i + 1) & mask;
+  return i;
+}
+
+int *TLFvarfind(TLFvarmap &m, const char *text, bool add) {
+  uint64_t v;
+  if (!TLFplainnumber(text, v)) {
+    auto it = m.other.find(std::string_view(text));
+    if (it != m.other.end()) return &it->second;
+    return add ? &m.other.emplace(text, -1).first->second : nullptr;
+  }
+  uint64_t k = v + 1;
+  if (m.key.empty()) {
+    m.key.assign(64, 0);
+    m.val.assign(64, -1);
+  }
+  size_t i = TLFvarslot(m, k);
+  if (m.key[i] == k) return &m.val[i];
+  if (!add) return nullptr;
+  if (2 * (m.used + 1) > m.key.size()) {   // keep the table at most half full
+    std::vector<uint64_t> oldkey(2 * m.key.size(), 0);
+    std::vector<int> oldval(2 * m.key.size(), -1);
+    oldkey.swap(m.key);
+    oldval.swap(m.val);
+    for (size_t j = 0; j < oldkey.size(); j++) {
+      if (oldkey[j] == 0) continue;
+      size_t s = TLFvarslot(m, oldkey[j]);
+      m.key[s] = oldkey[j];
+      m.val[s] = oldval[j];
+    }
+    i = TLFvarslot(m, k);
+  }
+  m.key[i] = k;
+  m.used++;
+  return &m.val[i];
+}
+
 // Rotating left children up turns the tree into a right spine that is freed
 // node by node: no stack, no allocation.
 void TLFfree(tree *t) {

@@ -44,7 +44,7 @@ void TLFsetadd(TLFclauses &s, const int *c, size_t len) {
 }
 
 struct TLFcnfstate {
-  std::unordered_map<std::string, int> ids;  // variable text -> variable number
+  TLFvarmap ids;                             // variable text -> variable number
   std::vector<std::string> names;            // variable number -> text
   // scratch of the reduction, indexed by literal code [0, 2 * names.size())
   std::vector<uint32_t> occurs;              // occurrences in the set being reduced
@@ -56,21 +56,26 @@ struct TLFcnfstate {
   std::vector<int> merged;                   // one clause of a product
 };
 
-// Leaf numbers compare by value (leading digits without leading zeros), then by text.
-bool TLFvarless(const std::string &a, const std::string &b) {
-  auto digits = [](const std::string &s, size_t &from) {
-    size_t i = 0, n = s.size();
-    while (i < n && s[i] == '0') i++;
-    from = i;
-    while (i < n && s[i] >= '0' && s[i] <= '9') i++;
-    return i - from;
-  };
-  size_t fa, fb;
-  size_t la = digits(a, fa), lb = digits(b, fb);
-  if (la != lb) return la < lb;
-  int c = a.compare(fa, la, b, fb, lb);
-  if (c != 0) return c < 0;
-  return a < b;
+// Leaf numbers order by value (leading digits without leading zeros), then by text.
+void TLFsortvars(std::vector<std::string> &texts) {
+  struct key { std::string_view digits; size_t idx; };
+  std::vector<key> keys;
+  for (size_t i = 0; i < texts.size(); i++) {
+    std::string_view t = texts[i];
+    size_t from = t.find_first_not_of('0'), to = from;
+    if (from == std::string_view::npos) from = to = t.size();
+    while (to < t.size() && t[to] >= '0' && t[to] <= '9') to++;
+    keys.push_back({t.substr(from, to - from), i});
+  }
+  std::sort(keys.begin(), keys.end(), [&](const key &a, const key &b) {
+    if (a.digits.size() != b.digits.size()) return a.digits.size() < b.digits.size();
+    if (a.digits != b.digits) return a.digits < b.digits;
+    return texts[a.idx] < texts[b.idx];
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(texts.size());
+  for (const key &k : keys) sorted.push_back(std::move(texts[k.idx]));
+  texts = std::move(sorted);
 }
 
 bool TLFisconst(const tree *t) { return (TLFistrue(t) || TLFisfalse(t)) && !t->left && !t->right; }
@@ -89,13 +94,17 @@ void TLFcnfscan(TLFcnfstate &s, const tree *f) {
       work.push_back(t->left);
     } else if (TLFislit(t)) {
       const char *v = TLFlitvar(t)->text;
-      if (s.ids.emplace(v, 0).second) texts.emplace_back(v);
+      int *id = TLFvarfind(s.ids, v, true);
+      if (*id < 0) {
+        *id = 0;
+        texts.emplace_back(v);
+      }
     } else if (!t || !TLFisconst(t)) {
       utilerror("TLFcnf");
     }
   }
-  std::sort(texts.begin(), texts.end(), TLFvarless);
-  for (size_t i = 0; i < texts.size(); i++) s.ids[texts[i]] = int(i);
+  TLFsortvars(texts);
+  for (size_t i = 0; i < texts.size(); i++) *TLFvarfind(s.ids, texts[i].c_str(), false) = int(i);
   s.names = std::move(texts);
   size_t nl = 2 * s.names.size();
   s.occurs.assign(nl, 0);
@@ -111,7 +120,7 @@ void TLFleafset(TLFcnfstate &s, const tree *t, TLFclauses &out) {
   if (TLFisfalse(t)) {
     TLFsetmakefalse(out);
   } else if (!TLFistrue(t)) {
-    int code = TLFcode(s.ids.at(TLFlitvar(t)->text), TLFlitneg(t));
+    int code = TLFcode(*TLFvarfind(s.ids, TLFlitvar(t)->text, false), TLFlitneg(t));
     TLFsetadd(out, &code, 1);
   }
 }
@@ -219,10 +228,16 @@ struct TLFcnfframe {
   TLFclauses acc;                          // clauses so far
 };
 
-void TLFframeinit(TLFcnfframe &fr, const tree *t) {
+// Collects the operands of the chain at t. The literal operands of a disjunction
+// are merged into one clause at once, which starts the product: merging them one
+// at a time would be quadratic in a long clause.
+void TLFframeinit(TLFcnfstate &s, TLFcnfframe &fr, const tree *t) {
   fr.op = t->text[0];
   fr.next = 0;
   fr.started = false;
+  bool disj = fr.op == '|', holds = false;
+  std::vector<int> &clause = s.merged;
+  clause.clear();
   std::vector<const tree *> work;
   work.push_back(t);
   while (!work.empty()) {
@@ -231,9 +246,24 @@ void TLFframeinit(TLFcnfframe &fr, const tree *t) {
     if (m->text[0] == fr.op && m->left && m->right) {
       work.push_back(m->right);
       work.push_back(m->left);
+    } else if (disj && TLFislit(m)) {
+      clause.push_back(TLFcode(*TLFvarfind(s.ids, TLFlitvar(m)->text, false), TLFlitneg(m)));
+    } else if (disj && TLFisconst(m)) {
+      holds = holds || TLFistrue(m);       // x | TRUE = TRUE, x | FALSE = x
     } else {
       fr.operands.push_back(m);
     }
+  }
+  if (!disj) return;
+  std::sort(clause.begin(), clause.end());
+  clause.erase(std::unique(clause.begin(), clause.end()), clause.end());
+  for (size_t k = 1; k < clause.size() && !holds; k++) holds = (clause[k] ^ clause[k - 1]) == 1;
+  if (holds) {
+    fr.started = true;                     // acc stays TRUE
+    fr.next = fr.operands.size();
+  } else if (!clause.empty()) {
+    fr.started = true;
+    TLFsetadd(fr.acc, clause.data(), clause.size());
   }
 }
 
@@ -263,7 +293,7 @@ void TLFcnfsets(TLFcnfstate &s, const tree *f, TLFclauses &out) {
   std::vector<TLFcnfframe> frames;
   TLFclauses part;
   frames.emplace_back();
-  TLFframeinit(frames.back(), f);
+  TLFframeinit(s, frames.back(), f);
   while (!frames.empty()) {
     TLFcnfframe &fr = frames.back();
     if (fr.next < fr.operands.size()) {
@@ -273,11 +303,12 @@ void TLFcnfsets(TLFcnfstate &s, const tree *f, TLFclauses &out) {
         TLFframeadd(s, fr, part);
       } else {
         frames.emplace_back();             // fr is invalid from here
-        TLFframeinit(frames.back(), t);
+        TLFframeinit(s, frames.back(), t);
       }
       continue;
     }
     if (fr.op == '&') TLFreduce(s, fr.acc);
+    if (fr.op == '|' && !fr.started) TLFsetmakefalse(fr.acc);  // only FALSE operands
     part = std::move(fr.acc);
     frames.pop_back();
     if (frames.empty()) break;

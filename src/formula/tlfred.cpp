@@ -9,8 +9,6 @@
 // constant number of times, and the result is the same tree: the literals of a
 // chain are taken in pre-order, the first occurrence of each variable wins,
 // and the chain is wrapped as ((chain op l_k) ... op l_1).
-#include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "formula/tlfint.h"
@@ -32,7 +30,7 @@ struct TLFredjob {
 };
 
 struct TLFredstate {
-  std::unordered_map<std::string, int> ids;  // variable text -> id
+  TLFvarmap ids;                             // variable text -> id
   std::vector<signed char> value;            // value per id [0,ids), TLF_UNSET when free
   std::vector<int> assigned;                 // undo stack of assigned ids
   std::vector<TLFredjob> work;               // pending jobs
@@ -42,9 +40,12 @@ struct TLFredstate {
 };
 
 int TLFvarid(TLFredstate &s, const tree *lit) {
-  auto it = s.ids.emplace(TLFlitvar(lit)->text, int(s.value.size()));
-  if (it.second) s.value.push_back(TLF_UNSET);
-  return it.first->second;
+  int *id = TLFvarfind(s.ids, TLFlitvar(lit)->text, true);
+  if (*id < 0) {
+    *id = int(s.value.size());
+    s.value.push_back(TLF_UNSET);
+  }
+  return *id;
 }
 
 // Collects the chain of operator c below n: operand slots in left-to-right order

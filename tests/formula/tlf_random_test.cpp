@@ -1,0 +1,296 @@
+// Randomized truth-table checks, a literal transcription of the propagation
+// step as reference, deep chains, and timed large cases.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "formula/tlf.h"
+
+namespace {
+
+constexpr int NVARS = 8;
+
+std::string show(const tree *t) {
+  std::string s;
+  treewrites(t, s, 0);
+  return s;
+}
+
+bool isnum(const tree *t) { return t && !t->left && !t->right && isdigit((unsigned char)t->text[0]); }
+bool islit(const tree *t) { return isnum(t) || (t && t->text[0] == '!' && isnum(t->right)); }
+const tree *var(const tree *l) { return l->text[0] == '!' ? l->right : l; }
+
+tree *randformula(std::mt19937 &rng, int depth, bool nnfonly) {
+  int k = depth == 0 ? int(rng() % 3) : int(rng() % (nnfonly ? 6 : 8));
+  if (k == 0 || k == 1) return treenum(1 + int(rng() % NVARS));
+  if (k == 2) return rng() % 4 ? treecompose("!", nullptr, treenum(1 + int(rng() % NVARS)))
+                                : treeconst(int(rng() % 2));
+  if (k == 3 && !nnfonly) return treecompose("!", nullptr, randformula(rng, depth - 1, nnfonly));
+  static const char *bin[] = {"&", "|", "&", "|", "I", "~"};
+  return treecompose(bin[k - 2], randformula(rng, depth - 1, nnfonly), randformula(rng, depth - 1, nnfonly));
+}
+
+bool eval(const tree *t, unsigned a) {
+  switch (t->text[0]) {
+  case '^': return true;
+  case '_': return false;
+  case '!': return !eval(t->right, a);
+  case '&': return eval(t->left, a) && eval(t->right, a);
+  case '|': return eval(t->left, a) || eval(t->right, a);
+  case 'I': return !eval(t->left, a) || eval(t->right, a);
+  case '~': return eval(t->left, a) == eval(t->right, a);
+  default:
+    EXPECT_TRUE(isnum(t)) << t->text;
+    return (a >> (atoi(t->text) - 1)) & 1;
+  }
+}
+
+std::vector<bool> table(const tree *t) {
+  std::vector<bool> v;
+  for (unsigned a = 0; a < (1u << NVARS); a++) v.push_back(eval(t, a));
+  return v;
+}
+
+// A normal form: outer-op tree over inner-op chains of literals in ascending
+// variable order, each variable once; no term subsumes another. Terms are
+// returned as bit sets (positive literals low byte, negative high byte).
+bool normalform(const tree *t, char outer, char inner, std::string &why) {
+  if (t->text[0] == '^' || t->text[0] == '_') return true;
+  std::vector<const tree *> work{t}, terms;
+  while (!work.empty()) {
+    const tree *n = work.back();
+    work.pop_back();
+    if (n->text[0] == outer) work.push_back(n->right), work.push_back(n->left);
+    else terms.push_back(n);
+  }
+  std::vector<unsigned> sets;
+  for (const tree *c : terms) {
+    unsigned set = 0;
+    int last = 0;
+    for (;;) {
+      const tree *l = c->text[0] == inner ? c->left : c;
+      if (!islit(l)) return why = "not a literal in " + show(c), false;
+      int v = atoi(var(l)->text);
+      if (v <= last) return why = "unsorted or repeated " + show(c), false;
+      last = v;
+      set |= 1u << (v - 1 + (l == var(l) ? 0 : NVARS));
+      if (c->text[0] != inner) break;
+      c = c->right;
+    }
+    sets.push_back(set);
+  }
+  for (size_t i = 0; i < sets.size(); i++)
+    for (size_t j = 0; j < sets.size(); j++)
+      if (i != j && (sets[i] & ~sets[j]) == 0) return why = "subsumed term in " + show(t), false;
+  return true;
+}
+
+// The propagation step exactly as described: one literal at a time, each
+// substituted through the whole subtree.
+const tree *reffind(const tree *n, char c) {
+  if (!n || islit(n)) return n;
+  if (n->text[0] != c) return nullptr;
+  const tree *l = reffind(n->left, c);
+  return l ? l : reffind(n->right, c);
+}
+void refsubst(tree *n, const tree *l, bool val) {
+  if (!n) return;
+  if (islit(n)) {
+    if (strcmp(var(n)->text, var(l)->text) == 0) {
+      bool v = (n->text[0] == '!') == (l->text[0] == '!') ? val : !val;
+      treefree(n->left), treefree(n->right);
+      n->left = n->right = nullptr;
+      strcpy(n->text, v ? "^" : "_");
+    }
+    return;
+  }
+  if (strchr("&|;!", n->text[0])) refsubst(n->left, l, val), refsubst(n->right, l, val);
+}
+tree *refstep(tree *n) {
+  if (!n) return n;
+  char c = n->text[0];
+  if (c == '&' || c == '|') {
+    const tree *l = reffind(n->left, c);
+    if (!l) l = reffind(n->right, c);
+    if (!l) {
+      n->left = refstep(n->left), n->right = refstep(n->right);
+      return n;
+    }
+    tree *lc = treecopy(l);
+    refsubst(n, lc, c == '&');
+    return treecompose(c == '&' ? "&" : "|", refstep(n), lc);
+  }
+  if (c == '!' || c == ';') n->right = refstep(n->right);
+  return n;
+}
+tree *refsimp(tree *n) {
+  if (!n) return n;
+  n->left = refsimp(n->left), n->right = refsimp(n->right);
+  return TLFnnfsimp(n);
+}
+tree *refred(tree *f) {
+  if (!f) return f;
+  bool conn = strchr("!&|", f->text[0]) && f->text[0];
+  if ((conn && TLFisprop(f->left) && TLFisprop(f->right)) || isnum(f))
+    return refsimp(refstep(refsimp(refstep(f))));
+  f->left = refred(f->left), f->right = refred(f->right);
+  return f;
+}
+
+} // namespace
+
+TEST(TLFrandom, TruthTablesAndNormalForms) {
+  std::mt19937 rng(20261208);
+  for (int i = 0; i < 1500; i++) {
+    tree *f = randformula(rng, 1 + i % 6, false);
+    std::string src = show(f);
+    std::vector<bool> want = table(f);
+    tree *nnf = TLFnnf(treecopy(f));
+    EXPECT_EQ(table(nnf), want) << "TLFnnf " << src;
+    EXPECT_EQ(show(nnf).find_first_of("I~"), std::string::npos) << src;
+    tree *red = TLFred(treecopy(nnf));
+    EXPECT_EQ(table(red), want) << "TLFred " << src;
+    tree *ref = refred(treecopy(nnf));
+    EXPECT_EQ(show(red), show(ref)) << "TLFred against the reference " << src;
+    std::string why;
+    tree *cnf = TLFcnf(treecopy(nnf));
+    EXPECT_EQ(table(cnf), want) << "TLFcnf " << src;
+    EXPECT_TRUE(normalform(cnf, '&', '|', why)) << src << ": " << why;
+    tree *dnf = TLFdnf(treecopy(nnf));
+    EXPECT_EQ(table(dnf), want) << "TLFdnf " << src;
+    EXPECT_TRUE(normalform(dnf, '|', '&', why)) << src << ": " << why;
+    tree *redf = TLFred(f);                 // non-propositional parts (I, ~) are passed through
+    EXPECT_EQ(table(redf), want) << "TLFred " << src;
+    for (tree *t : {nnf, red, ref, cnf, dnf, redf}) treefree(t);
+  }
+}
+
+namespace {
+
+// ((v1 op v2) op v3) ... (left = true) or v1 op (v2 op (...)), literals of n variables.
+tree *chain(const char *op, int len, int nvars, bool left) {
+  tree *t = nullptr;
+  for (int i = 0; i < len; i++) {
+    int k = left ? i : len - 1 - i;
+    tree *l = treenum(1 + k % nvars);
+    if (k % 3 == 1) l = treecompose("!", nullptr, l);
+    t = !t ? l : left ? treecompose(op, t, l) : treecompose(op, l, t);
+  }
+  return t;
+}
+
+// Node count and operand count of an op chain, without recursion (the chains
+// built here are 100,000 deep on either side).
+int nodes(const tree *t, char op = 0) {
+  int n = 0;
+  std::vector<const tree *> work{t};
+  while (!work.empty()) {
+    const tree *m = work.back();
+    work.pop_back();
+    if (!m) continue;
+    if (op && m->text[0] != op) {
+      n++;
+      continue;
+    }
+    n += !op;
+    work.push_back(m->left), work.push_back(m->right);
+  }
+  return n;
+}
+
+double msecs(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+} // namespace
+
+TEST(TLFdeep, LongChainsDoNotRecurse) {
+  const int N = 100000;
+  for (bool left : {false, true}) {
+    tree *t = TLFnnf(treecompose("!", nullptr, chain("&", N, N, left)));
+    EXPECT_EQ(nodes(t, '|'), N);
+    EXPECT_EQ(TLFisprop(t), 1);
+    EXPECT_EQ(TLFnnftype(t), 0);
+    EXPECT_TRUE(TLFisCTLx(t));
+    t = TLFcnf(TLFnegate(t));              // N unit clauses
+    EXPECT_EQ(nodes(t, '&'), N);
+    t = TLFred(t);
+    EXPECT_EQ(nodes(t), 2 * N - 1 + N / 3);
+    treefree(t);
+    t = TLFcnf(chain("|", N, N, left));    // one clause of N literals
+    EXPECT_EQ(nodes(t, '|'), N);
+    treefree(t);
+    t = TLFdnf(chain("|", N, 1000, left)); // x | !x somewhere: TRUE
+    EXPECT_EQ(show(t), "^");
+    treefree(t);
+  }
+  // alternating nesting 1 & (!2 | (3 & (!4 | ...)))
+  tree *t = treenum(N);
+  for (int i = N - 1; i > 0; i--)
+    t = treecompose(i % 2 ? "&" : "|", i % 2 ? treenum(i) : treecompose("!", nullptr, treenum(i)), t);
+  t = TLFred(TLFnnf(TLFnegate(t)));
+  EXPECT_EQ(TLFisprop(t), 1);
+  treefree(t);
+}
+
+// Large cases with their times (reported by the issue; also guards against
+// quadratic slips). Release figures come from the same tests in a release build.
+TEST(TLFperf, CnfOfTenThousandClauses) {
+  // (x1 & ... & x100) | (y1 & ... & y100): 10,000 two-literal clauses
+  tree *f = treecompose("|", chain("&", 100, 100, false), nullptr);
+  tree *g = nullptr;
+  for (int i = 100; i > 0; i--) g = g ? treecompose("&", treenum(100 + i), g) : treenum(100 + i);
+  f->right = g;
+  auto t0 = std::chrono::steady_clock::now();
+  tree *cnf = TLFcnf(f);
+  double ms = msecs(t0);
+  EXPECT_EQ(nodes(cnf, '&'), 10000);
+  treefree(cnf);
+  // random 3-literal clauses over 3,000 variables, with duplicates and subsumed ones
+  std::mt19937 rng(7);
+  tree *h = nullptr;
+  for (int i = 0; i < 12000; i++) {
+    tree *c = nullptr;
+    for (int k = i % 4 == 0 ? 2 : 3; k > 0; k--) {
+      tree *l = treenum(1 + int(rng() % 3000));
+      if (rng() % 2) l = treecompose("!", nullptr, l);
+      c = c ? treecompose("|", l, c) : l;
+    }
+    h = h ? treecompose("&", c, h) : c;
+  }
+  t0 = std::chrono::steady_clock::now();
+  cnf = TLFcnf(h);
+  double ms2 = msecs(t0);
+  int n = nodes(cnf, '&');
+  EXPECT_GT(n, 10000);
+  printf("TLFcnf: 100x100 distribution -> 10000 clauses %.1f ms; 12000 random clauses -> %d %.1f ms\n",
+         ms, n, ms2);
+  treefree(cnf);
+}
+
+TEST(TLFperf, RedOfHundredThousandNodes) {
+  // conjunction of 25,000 three-literal clauses over 2,000 variables, with units
+  std::mt19937 rng(11);
+  tree *f = nullptr;
+  for (int i = 0; i < 25000; i++) {
+    tree *c = nullptr;
+    for (int k = i % 50 == 0 ? 1 : 3; k > 0; k--) {
+      tree *l = treenum(1 + int(rng() % 2000));
+      if (rng() % 2) l = treecompose("!", nullptr, l);
+      c = c ? treecompose("|", l, c) : l;
+    }
+    f = f ? treecompose("&", c, f) : c;
+  }
+  int size = nodes(f);
+  auto t0 = std::chrono::steady_clock::now();
+  f = TLFred(f);
+  double ms = msecs(t0);
+  EXPECT_LT(nodes(f), size);
+  printf("TLFred: %d nodes -> %d nodes %.1f ms\n", size, nodes(f), ms);
+  treefree(f);
+}
