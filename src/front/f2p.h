@@ -79,7 +79,7 @@ void treereplacenames(tree *body, const tree *formals, const tree *actuals,
 void replacepid1(tree *t, int i);
 tree *specmergeg1(tree *rest);
 tree *specmerge(tree *merged, tree *part, int i);
-void reprunning2(tree *t, int i);
+void reprunning2(tree *&t, int i);
 void PROGreplacecolon(tree *tr, modrec *modules);
 void ggbtssplitt(prg *p, modrec *modules);
 void fnessaddprog(prg *p);

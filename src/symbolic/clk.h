@@ -18,5 +18,5 @@ tree *fractal(const char *x);
 // ";" -> "&" along the right spine, in place.
 void list2cn(tree *list);
 // Every leaf whose text equals name becomes a copy of repl.
-void treesubstitute(tree *t, const char *name, const tree *repl);
+void treesubstitute(tree *&t, const char *name, const tree *repl);
 long long gcd(long long a, long long b);
