@@ -128,7 +128,7 @@ void TBDmmresize() {
   TBDttb.limit = TBDttb.size;
   TBDttb.size = size;
   TBDttb.count = 0;
-  cacheresize((uint32_t)size / 8);
+  cacheresize((uint32_t)size / 16);
 }
 
 tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {

@@ -207,6 +207,14 @@ TEST(TBDimage, EdgeCases) {
   EXPECT_EQ(t->parts[0].funrel, TBDtau);    // every bit unchanged
   EXPECT_EQ(TBDfw(S), TBDds(TBDomg, TBDcn(S, t->parts[0].guard)));
   EXPECT_EQ(TBDbw(TBDomg), TBDomg);
+  // the single-partition helpers agree with the images of the counter
+  auto c = buildsys(systems()[0], 1);
+  ggt = c.get();
+  const tsyspart &p = c->parts[0];
+  EXPECT_EQ(ttof(TBDsp(S, p.funrel, p.frame)), ttstates([](unsigned s) { return s == 4 || s == 7; }));
+  EXPECT_EQ(ttof(TBDbwone(S, p.bwrel)), ttstates([](unsigned s) { return s == 2 || s == 5; }));
+  EXPECT_EQ(TBDsp(TBDomg, p.funrel, p.frame), TBDomg);
+  EXPECT_EQ(TBDbwone(S, TBDnull), TBDomg);
   auto f = buildsys({{nullptr, [](unsigned s) { return s; }}, {nullptr, [](unsigned s) { return s; }}}, 0);
   ggt = f.get();
   EXPECT_EQ(TBDfw(TBDtau), TBDomg);

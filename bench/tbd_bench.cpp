@@ -1,0 +1,182 @@
+// Micro-benchmarks of the TBD store: node creation rate and memory per node on
+// three workloads, and the cost of the emptiness test on their results.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "tbd/tbdbw.h"
+
+namespace {
+
+void emptystore() {
+  TBDmminitialize(64);
+  TBDcl();                          // nothing is kept: every node is freed
+}
+
+tbd xnor(tbd a, tbd b) { return TBDds(TBDcn(a, b), TBDcn(TBDng(a), TBDng(b))); }
+
+// x_i = label 2i-1, y_i = label 2i: the interleaved order keeps it linear.
+tbd equality(int bits) {
+  tbd f = TBDtau;
+  for (int i = bits; i >= 1; i--) f = TBDcn(xnor(TBDap(2 * i - 1), TBDap(2 * i)), f);
+  return f;
+}
+
+tbd clauses(int count, int vars, unsigned seed) {
+  std::mt19937 rng(seed);
+  tbd f = TBDtau;
+  for (int c = 0; c < count; c++) {
+    int v[3];
+    for (int k = 0; k < 3; k++) {
+      bool again;
+      do {
+        v[k] = 1 + (int)(rng() % (unsigned)vars);
+        again = false;
+        for (int j = 0; j < k; j++) again = again || v[j] == v[k];
+      } while (again);
+    }
+    tbd cl = TBDomg;
+    for (int k = 0; k < 3; k++) cl = TBDds(cl, TBDap(rng() & 1 ? v[k] : -v[k]));
+    f = TBDcn(f, cl);
+  }
+  return f;
+}
+
+// Backward relation of s' = s + 1 (next bit k on 2k-1, current bit k on 2k,
+// least significant bit first).
+tbd counter(int bits) {
+  tbd rel = TBDtau, carry = TBDtau;
+  for (int k = 1; k <= bits; k++) {
+    tbd cur = TBDap(2 * k), nxt = TBDap(2 * k - 1);
+    tbd sum = TBDng(xnor(cur, carry));
+    rel = TBDcn(rel, xnor(nxt, sum));
+    carry = TBDcn(cur, carry);
+  }
+  return rel;
+}
+
+tbd state0(int bits) {
+  tbd s = TBDtau;
+  for (int k = bits; k >= 1; k--) s = TBDcn(TBDap(-(2 * k - 1)), s);
+  return s;
+}
+
+void figures(benchmark::State &state, uint64_t made, tbd result) {
+  state.counters["nodes_per_s"] = benchmark::Counter((double)made, benchmark::Counter::kIsRate);
+  state.counters["made_per_run"] = (double)made / (double)state.iterations();
+  state.counters["live"] = (double)TBDmmlive();
+  state.counters["bytes_per_live"] = (double)TBDmmbytes() / (double)TBDmmlive();
+  // without the fixed floor of one pool chunk: node and mark, slots, cache entries
+  double exact = (double)TBDmmlive() * (sizeof(TBDnode) + 1) + (double)TBDttb.size * sizeof(tbd) +
+                 (double)TBDctb.size * sizeof(TBDcentry);
+  state.counters["bytes_per_live_exact"] = exact / (double)TBDmmlive();
+  state.counters["result_nodes"] = TBDmmnodecnt(result);
+  state.counters["cache_hit_pct"] = 100.0 * (double)TBDctb.hits / (double)(TBDctb.lookups ? TBDctb.lookups : 1);
+}
+
+void BM_equality32(benchmark::State &state) {
+  uint64_t made = 0;
+  tbd f = TBDnull;
+  for (auto _ : state) {
+    state.PauseTiming();
+    emptystore();
+    uint64_t m0 = TBDst.made;
+    state.ResumeTiming();
+    f = equality(32);
+    benchmark::DoNotOptimize(f);
+    made += TBDst.made - m0;
+  }
+  figures(state, made, f);
+}
+
+void BM_clauses(benchmark::State &state) {
+  uint64_t made = 0;
+  tbd f = TBDnull;
+  for (auto _ : state) {
+    state.PauseTiming();
+    emptystore();
+    uint64_t m0 = TBDst.made;
+    state.ResumeTiming();
+    f = clauses((int)state.range(0), (int)state.range(1), 7);
+    benchmark::DoNotOptimize(f);
+    made += TBDst.made - m0;
+  }
+  figures(state, made, f);
+}
+
+void BM_counter24bw1000(benchmark::State &state) {
+  uint64_t made = 0;
+  tbd s = TBDnull;
+  tsys sys;
+  sys.n = 24;
+  sys.pcount = 1;
+  sys.parts.resize(1);
+  sys.fwmode = 0;
+  ggt = &sys;
+  for (auto _ : state) {
+    state.PauseTiming();
+    emptystore();
+    tsyspart &p = sys.parts[0];
+    p.guard = p.bguard = TBDtau;
+    p.bwrel = counter(24);
+    TBDkp(p.bwrel);
+    s = state0(24);
+    uint64_t m0 = TBDst.made;
+    state.ResumeTiming();
+    for (int i = 0; i < 1000; i++) s = TBDbw(s);
+    benchmark::DoNotOptimize(s);
+    made += TBDst.made - m0;
+    state.PauseTiming();
+    TBDdr(p.bwrel);
+    state.ResumeTiming();
+  }
+  figures(state, made, s);
+  ggt = nullptr;
+}
+
+// Emptiness test with a cold computed table on a kept result.
+template <class B>
+void mpcost(benchmark::State &state, B build) {
+  emptystore();
+  tbd f = build();
+  TBDkp(f);
+  int r = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TBDmmclearc();
+    state.ResumeTiming();
+    r = TBDmp(f);
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["empty"] = r;
+  state.counters["nodes"] = TBDmmnodecnt(f);
+  TBDdr(f);
+}
+
+void BM_mp_equality32(benchmark::State &state) { mpcost(state, [] { return equality(32); }); }
+void BM_mp_clauses80x24(benchmark::State &state) { mpcost(state, [] { return clauses(80, 24, 7); }); }
+void BM_mp_counterrel24(benchmark::State &state) { mpcost(state, [] { return counter(24); }); }
+void BM_mp_counterstate(benchmark::State &state) {
+  mpcost(state, [] {
+    tsys sys;
+    sys.n = 24;
+    sys.parts.resize(1);
+    sys.parts[0].guard = TBDtau;
+    sys.parts[0].bwrel = counter(24);
+    ggt = &sys;
+    tbd s = state0(24);
+    for (int i = 0; i < 1000; i++) s = TBDbw(s);
+    ggt = nullptr;
+    return s;
+  });
+}
+
+}  // namespace
+
+BENCHMARK(BM_equality32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_clauses)->Args({80, 24})->Args({90, 30})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_counter24bw1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_mp_equality32)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_mp_clauses80x24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_mp_counterrel24)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_mp_counterstate)->Unit(benchmark::kMicrosecond);
