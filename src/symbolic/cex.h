@@ -9,8 +9,6 @@
 #include "tbd/tbdbw.h"
 #include "tree/tree.h"
 
-constexpr int CEXMAX = 16384;       // layers + targets a store may hold
-
 struct cexstore {
   std::vector<tbd> layers;          // layer j: states after j forward steps (roots) [0,L)
   std::vector<tbd> targets;         // sets the trace must end in (roots) [0,T)
@@ -18,8 +16,8 @@ struct cexstore {
 
 // A store with layer 0 and target 0 (both kept).
 cexstore *CEXinit(tbd layer, tbd target);
-// Appends a kept set to the layers (which != 0) or the targets (which == 0);
-// fatal "CEXreg" when the store would reach CEXMAX entries.
+// Appends a kept set to the layers (which != 0) or the targets (which == 0).
+// The store grows as needed; a null store is fatal ("CEXreg").
 void CEXreg(cexstore *s, tbd set, int which);
 // Reduces the store to one trace of full states; labels[j] is the transition
 // number (from 1) leading from state j to state j + 1.
