@@ -214,30 +214,44 @@ bitvec BITmul(bitvec a, bitvec b) {
     }
   BITfree(a);
   BITfree(b);
-  auto bysize = std::greater<BITterm>();
+  // Stages as in a Dadda tree: each stage lowers every column to the next
+  // height of 2, 3, 4, 6, 9, 13, ... with as few adders as possible, taking
+  // the smallest summands; adder outputs only feed the next stage, so every
+  // summand passes through O(log(na)) adders, and the largest summands pass
+  // through untouched.  Within an adder the largest operand stands where it
+  // occurs least.
+  size_t h = 0;
+  for (auto &c : col) h = std::max(h, c.size());
+  std::vector<size_t> heights{2};
+  while (heights.back() < h) heights.push_back(heights.back() * 3 / 2);
+  auto bysize = [](const BITterm &x, const BITterm &y) { return x.size < y.size; };
+  for (size_t t = heights.size(); t-- > 0;) {
+    const size_t d = heights[t];
+    std::vector<std::vector<BITterm>> next(w);
+    for (size_t j = 0; j < w; j++) {
+      std::vector<BITterm> &c = col[j];
+      std::sort(c.begin(), c.end(), bysize);
+      size_t i = 0, cnt = c.size() + next[j].size();
+      while (cnt > d && i + 2 <= c.size()) {
+        const bool full = cnt > d + 1 && i + 3 <= c.size();
+        tree *x = c[i].t, *y = c[i + 1].t, *z = full ? c[i + 2].t : nullptr;
+        i += full ? 3 : 2;
+        cnt -= full ? 2 : 1;
+        tree *s = ARITsum(treecopy(x), treecopy(y), z ? treecopy(z) : nullptr);
+        tree *cy = ARITcarry(x, y, z);
+        if (!BITisconst(s, 0)) next[j].push_back(BITmk(s));
+        else treefree(s);
+        if (j + 1 < w && !BITisconst(cy, 0)) next[j + 1].push_back(BITmk(cy));
+        else treefree(cy);
+      }
+      for (; i < c.size(); i++) next[j].push_back(c[i]);
+    }
+    col.swap(next);
+  }
   bitvec r0(w), r1(w);
   for (size_t j = 0; j < w; j++) {
-    std::vector<BITterm> &c = col[j];
-    std::make_heap(c.begin(), c.end(), bysize);
-    while (c.size() > 2) {
-      BITterm t[3];
-      for (BITterm &x : t) {
-        std::pop_heap(c.begin(), c.end(), bysize);
-        x = c.back();
-        c.pop_back();
-      }
-      tree *x = t[0].t, *y = t[1].t, *z = t[2].t;  // z the largest
-      tree *s = ARITsum(treecopy(x), treecopy(y), treecopy(z));
-      tree *cy = ARITcarry(x, y, z);
-      if (!BITisconst(s, 0)) {
-        c.push_back(BITmk(s));
-        std::push_heap(c.begin(), c.end(), bysize);
-      } else treefree(s);
-      if (j + 1 < w && !BITisconst(cy, 0)) col[j + 1].push_back(BITmk(cy));
-      else treefree(cy);
-    }
-    r0[j] = c.size() > 0 ? c[0].t : BITconst(0);
-    r1[j] = c.size() > 1 ? c[1].t : BITconst(0);
+    r0[j] = col[j].size() > 0 ? col[j][0].t : BITconst(0);
+    r1[j] = col[j].size() > 1 ? col[j][1].t : BITconst(0);
   }
   bitvec r(w);
   tree *cy = nullptr;
