@@ -19,7 +19,7 @@ struct arr {
 static std::string num(long long v) { return std::to_string(v); }
 
 static tree *elem(char mark, const std::string &base, long long i) {
-  return PROGleaf(std::string(1, mark) + base + "_x_" + num(i), "array");
+  return PROGleaf((mark ? std::string(1, mark) : std::string()) + base + "_x_" + num(i), "array");
 }
 
 static tree *parseindex(const std::string &e,

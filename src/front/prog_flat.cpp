@@ -1,5 +1,6 @@
 // Flattening steps: loops, channels, multi-dimensional arrays, complete
 // assignments, name marks, constants, -1, free choice and bare conditions.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -10,6 +11,21 @@ static std::string num(long long v) { return std::to_string(v); }
 
 static bool isfor(const tree *n) {
   return PROGis(n, ':') && n->left && std::strncmp(n->left->text, "for", 3) == 0;
+}
+
+// The loop variable is replaced as a substring of every node text, except
+// in the "for<var>in" header of a nested loop, whose range alone may use it
+// (a loop variable such as i would otherwise break the inner "in").
+static void forsubst(tree *&b, const std::string &var, const std::string &k) {
+  PROGwalk(b, [&](tree *&n) {
+    char buf[4 * TREE_TEXTLEN];
+    const char *in = std::strncmp(n->text, "for", 3) == 0 ? std::strstr(n->text + 3, "in[") : nullptr;
+    size_t keep = in ? in - n->text + 2 : 0;
+    std::snprintf(buf, sizeof buf, "%s", n->text + keep);
+    stringreplacesubstring(buf, var.c_str(), k.c_str());
+    PROGsettext(n, std::string(n->text, keep) + buf, "for");
+    return true;
+  });
 }
 
 // "^" & body(lo) & ... & body(hi), left-nested; the loop variable is replaced
@@ -26,7 +42,7 @@ static tree *forexpand(tree *n) {
     if (hi - lo + 1 > PROG_MAXELEMS || (hi - lo + 1) * size > PROG_MAXNODES) utilerror("for");
     for (long long k = lo; k <= hi; ++k) {
       tree *b = treecopy(n->right);
-      treereplacestring(b, var.c_str(), num(k).c_str());
+      forsubst(b, var, num(k));
       res = treecompose("&", res, b);
     }
   }
