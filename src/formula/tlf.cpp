@@ -132,6 +132,11 @@ constexpr int TLF_PUSHTHROUGH = 10;
 static char TLFdual(int pos) { return DUALOPRS[pos % 2 == 0 ? pos + 1 : pos - 1]; }
 
 tree *TLFnegate(tree *f) {
+  if (TLFisnum(f)) return treecompose("!", nullptr, f);  // the common cases need no stack
+  if (f && TLFdualpos(f->text[0]) >= TLF_PUSHTHROUGH) {
+    f->text[0] = TLFdual(TLFdualpos(f->text[0]));
+    return f;
+  }
   tree *root = f;
   std::vector<tree **> work;
   work.push_back(&root);
@@ -179,6 +184,8 @@ static void TLFnnfequiv(tree *n) {
 }
 
 tree *TLFnnf(tree *f) {
+  if (!f || TLFisnum(f) || TLFdualpos(f->text[0]) >= TLF_PUSHTHROUGH) return f;
+  if (TLFislit(f)) return f;
   tree *root = f;
   std::vector<tree **> work;
   work.push_back(&root);

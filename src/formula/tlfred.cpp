@@ -124,7 +124,7 @@ tree *TLFredstep(TLFredstate &s, tree *f) {
 tree *TLFsimpall(tree *f) {
   struct job { tree **slot; bool post; };
   tree *root = f;
-  std::vector<job> work;
+  static std::vector<job> work;            // keeps its capacity between calls
   work.push_back({&root, false});
   while (!work.empty()) {
     job j = work.back();
@@ -146,8 +146,9 @@ tree *TLFsimpall(tree *f) {
 // the whole formula is propositional).
 void TLFpropparts(tree **root, std::vector<tree **> &parts) {
   struct job { tree **slot; bool post; };
-  std::vector<job> work;
-  std::vector<char> prop;                  // results of finished subtrees
+  static std::vector<job> work;            // keeps its capacity between calls
+  static std::vector<char> prop;           // results of finished subtrees
+  prop.clear();
   work.push_back({root, false});
   while (!work.empty()) {
     job j = work.back();
@@ -184,7 +185,9 @@ tree *TLFred(tree *f) {
   tree *root = f;
   std::vector<tree **> parts;
   TLFpropparts(&root, parts);
-  TLFredstate s;
+  static TLFredstate s;                    // work stacks keep their capacity between calls
+  s.ids = TLFvarmap{};
+  s.value.clear();
   for (tree **slot : parts) {
     tree *t = *slot;
     t = TLFsimpall(TLFredstep(s, t));
