@@ -64,6 +64,8 @@ tbd state0(int bits) {
 void figures(benchmark::State &state, uint64_t made, tbd result) {
   state.counters["nodes_per_s"] = benchmark::Counter((double)made, benchmark::Counter::kIsRate);
   state.counters["made_per_run"] = (double)made / (double)state.iterations();
+  state.counters["found_total"] = (double)TBDst.found;   // unique-table hits, whole process
+  state.counters["probes_per_lookup"] = (double)TBDst.probes / (double)(TBDst.found + TBDst.made);
   state.counters["live"] = (double)TBDmmlive();
   state.counters["bytes_per_live"] = (double)TBDmmbytes() / (double)TBDmmlive();
   // without the fixed floor of one pool chunk: node and mark, slots, cache entries

@@ -51,11 +51,12 @@ static tbd allocnode() {
 }
 
 static inline uint32_t hashu(int32_t label, tbd lo, tbd hi, tbd rest) {
-  uint64_t a = ((uint64_t)lo << 32 | hi) * 0x9E3779B97F4A7C15ull;
-  uint64_t b = ((uint64_t)rest << 32 | (uint32_t)label) * 0xC2B2AE3D27D4EB4Full;
-  uint64_t h = a ^ (b >> 7) ^ (b << 21);
+  uint64_t h = ((uint64_t)(uint32_t)label << 32 | lo) * 0x9E3779B97F4A7C15ull;
+  h ^= h >> 29;
+  h = (h ^ ((uint64_t)hi << 32 | rest)) * 0xBF58476D1CE4E5B9ull;
   h ^= h >> 32;
-  return (uint32_t)h;
+  h *= 0x94D049BB133111EBull;
+  return (uint32_t)(h >> 32);
 }
 
 static inline uint32_t hashc(uint32_t op, uint32_t x, uint32_t y) {
@@ -127,7 +128,7 @@ void TBDmmresize() {
   TBDttb.slots = slots;
   TBDttb.limit = TBDttb.size;
   TBDttb.size = size;
-  TBDttb.count = 0;
+  TBDttb.count = TBDttb.used;       // the moved entries count as re-inserted
   cacheresize((uint32_t)size / 16);
 }
 
@@ -135,6 +136,7 @@ tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
   uint32_t mask = (uint32_t)TBDttb.size - 1;
   uint32_t i = hashu(label, lo, hi, rest) & mask;
   for (tbd s; (s = TBDttb.slots[i]); i = (i + 1) & mask) {
+    TBDst.probes++;
     const TBDnode &n = TBDnd(s);
     if (n.label == label && n.lo == lo && n.hi == hi && n.rest == rest) {
       TBDst.found++;

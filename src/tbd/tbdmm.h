@@ -96,6 +96,7 @@ enum : uint32_t {
 struct TBDstats {
   uint64_t made;                    // nodes inserted into the unique table
   uint64_t found;                   // unique-table lookups answered by an existing node
+  uint64_t probes;                  // occupied slots compared during lookups
   uint64_t collections;             // garbage collections run
   uint64_t freed;                   // nodes freed by collections
 };
