@@ -6,8 +6,16 @@
 #include <ctime>
 #include <string>
 
+#include "boolean/p2bp.h"
+#include "front/f2p.h"
+#include "front/prep.h"
 #include "main/param.h"
 #include "main/report.h"
+#include "symbolic/bp2t.h"
+#include "symbolic/cex.h"
+#include "symbolic/dmc.h"
+#include "tbd/tbdbw.h"
+#include "tbd/tbdmm.h"
 #include "tree/tree.h"
 
 // Every end of the run goes through here: the trace log is closed first.
@@ -35,6 +43,39 @@ static void MAINopenlogs() {
   if (!lmtlog) std::printf("ERROR:      cannot create %s\n", "loglmt.tmp");
 }
 
+// A labelled tree in the trace log.
+static void MAINlog(const char *label, const tree *t) {
+  if (!lmtlog) return;
+  std::fputs(label, lmtlog);
+  treewrite(t, lmtlog);
+  std::fputc('\n', lmtlog);
+}
+
+static void MAINdumpggb() {
+  if (PAR_debug >= 1 && lmtlog) ggbwrite(ggb, lmtlog);
+}
+
+static bool MAINhasprocedure(const modrec *m) {
+  for (; m; m = m->next)
+    if (m->kind == 'P') return true;
+  return false;
+}
+
+// At debug level 1 a true property still gets a trace, to its latest layer.
+static void MAINcounterexample(int c, const std::string &model) {
+  if (Xce || !ggt->cex) return;
+  if (PAR_debug == 1 && c == 1) {
+    if (!ggt->cex->targets.empty()) {
+      TBDdr(ggt->cex->targets[0]);
+      ggt->cex->targets[0] = TBDtau;
+    }
+  } else if (c != 0 || op0.prop == PARSEL_INTW) {
+    return;
+  }
+  std::printf("%s\n", "The property is false, preparing files ...");
+  CEXwrite(ggt->cex, ggb->bprogram->vlist, model);
+}
+
 int main(int argc, char **argv) {
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
@@ -42,6 +83,7 @@ int main(int argc, char **argv) {
   utiltime(0);
 
   PARdefaults();
+  repinit();
   const char *arg = mainparameters(argc, argv);
   if (!arg) {  // nothing to check: show how to call the checker
     PARhelp();
@@ -55,5 +97,56 @@ int main(int argc, char **argv) {
   std::printf("FILE:       %s\n", model.c_str());
   if (!fileok(model) || PAR_debug == 5) MAINend(0);
 
-  MAINnotbuilt("model parser");
+  f2p0(model.c_str(), op0.prop, op0.name, argv, argc);
+  MAINdumpggb();
+  if (PAR_debug == 4) MAINend(0);
+  prg *p = ggb->program;
+
+  if (op0.prop == PARSEL_ALL) {
+    specmerge21(MAINproperties(p->prog));
+    op0.prop = 1;
+  } else if (op0.prop < 0 && op0.name[0] == PARAG_NOPROC) {
+    std::printf("INFO:       PROCEDURE not available\n");
+    reportresult(VERDICT_UNKNOWN, BOUND_NONE);
+    MAINend(0);
+  }
+  if (MAINhasprocedure(ggb->modules) && op0.alg <= 10) op0.alg = 11;
+
+  if (opDFTT == 1) {
+    std::printf("PROPERTY:   deadlock-freeness\n");
+  } else if (opDFTT == 2) {
+    std::printf("PROPERTY:   tr-totalness\n");
+  } else if (op0.name[0] != PARAG_HARNESS && !mgetp(p->prog, op0.prop, 1)) {
+    reportresult(VERDICT_UNKNOWN, 0);
+    MAINend(0);
+  }
+
+  f2p1(p);
+  MAINdumpggb();
+  if (PAR_debug == 3) MAINend(0);
+  MAINlog("VARALL\n", p->vlist);
+  MAINlog("TRANSALL\n", PROGpart(p->prog, 2));
+
+  if ((op0.name[0] >= 'a' && op0.name[0] <= 'z') || (op0.name[0] >= 'A' && op0.name[0] <= 'Z') ||
+      op0.ovord || (op0.om && op0.prop > 0))
+    MAINnotbuilt("variable ordering");
+
+  f2p1INFO(ggb);
+  if (lmtlog) std::fprintf(lmtlog, "VAR %i\n", p->BOOLN);
+  MAINlog("", p->vlist);
+
+  ggb->bprogram = p2bp(p);
+  // a built-in property needs no formula: nothing to select or to complain about
+  tree *prop = opDFTT ? nullptr : mgetp(ggb->bprogram->prog, op0.prop, 0);
+  if (PAR_debug >= 1 && lmtlog) prgwrite(ggb->bprogram, lmtlog);
+  if (PAR_debug == 2) MAINend(0);
+
+  if (op0.engine != PARENG_TBD) MAINnotbuilt("bounded checking");
+  if (MAINhasprocedure(ggb->modules)) MAINnotbuilt("procedure checking");
+
+  ggt = prg2t(ggb->bprogram, nullptr);
+  int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
+  MAINcounterexample(c, model);
+  int v = reportresult(2 * c - 1, BOUND_NONE);
+  MAINend(v);
 }
