@@ -52,6 +52,7 @@ struct TLFcnfstate {
   std::vector<char> mark;                    // literal of the clause being checked
   std::vector<char> unit;                    // literal kept as a unit clause
   std::vector<int32_t> watchnext;            // next kept clause under the same literal
+  std::vector<uint64_t> sig;                 // literal signature per clause of the set
   std::vector<uint32_t> order;               // clauses by size
   std::vector<int> merged;                   // one clause of a product
 };
@@ -125,6 +126,8 @@ void TLFleafset(TLFcnfstate &s, const tree *t, TLFclauses &out) {
   }
 }
 
+inline uint64_t TLFsigbit(int lit) { return uint64_t(1) << (unsigned(lit) * 0x9E3779B1u >> 26); }
+
 // Keeps the subset-minimal clauses of set, in their order; duplicates keep the
 // first. Complementary unit clauses make the set FALSE.
 void TLFreduce(TLFcnfstate &s, TLFclauses &set) {
@@ -144,14 +147,18 @@ void TLFreduce(TLFcnfstate &s, TLFclauses &set) {
     return set.beg[a + 1] - set.beg[a] < set.beg[b + 1] - set.beg[b];
   });
   s.watchnext.assign(n, -1);
+  s.sig.resize(n);
   std::vector<char> kept(n, 0);
   bool conflict = false;
   for (uint32_t i : s.order) {
     const int *c = &set.lit[set.beg[i]], *ce = &set.lit[set.beg[i + 1]];
-    for (const int *p = c; p < ce; p++) s.mark[*p] = 1;
+    uint64_t sig = 0;
+    for (const int *p = c; p < ce; p++) s.mark[*p] = 1, sig |= TLFsigbit(*p);
+    s.sig[i] = sig;
     bool subsumed = false;
     for (const int *p = c; p < ce && !subsumed; p++) {
       for (int32_t d = s.watchhead[*p]; d >= 0 && !subsumed; d = s.watchnext[d]) {
+        if (s.sig[d] & ~sig) continue;     // some literal of d is surely not in c
         bool all = true;
         for (uint32_t k = set.beg[d]; k < set.beg[d + 1] && all; k++) all = s.mark[set.lit[k]];
         subsumed = all;
