@@ -215,3 +215,26 @@ TEST(TBDmmDeathTest, CheckFailures) {
   TBDcheckodd(TBDcn(TBDap(3), TBDap(7)), 1);
   EXPECT_EXIT(TBDcheckodd(c, 1), testing::ExitedWithCode(0), "TBDcheckodd error");
 }
+
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer needs its own address space
+#include <sys/resource.h>
+
+TEST(TBDmmDeathTest, LowMemoryEndsTheRun) {
+  teststore();
+  EXPECT_EXIT(
+      {
+        unsigned long pages = 0;     // current address space, in pages
+        if (FILE *st = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(st, "%lu", &pages) != 1) pages = 0;
+          std::fclose(st);
+        }
+        rlimit lim{};
+        getrlimit(RLIMIT_AS, &lim);
+        lim.rlim_cur = pages * 4096ull + (24ull << 20);   // room for about a million nodes
+        setrlimit(RLIMIT_AS, &lim);
+        tbd f = TBDtau;
+        for (int i = 0;; i++) f = TBDmmaddt(1 + i % 1000, f, TBDomg, TBDtau);
+      },
+      testing::ExitedWithCode(0), "low memory, exit error");
+}
+#endif
