@@ -6,14 +6,14 @@
 // operand by operand with a reduction after each product. The result is built
 // as a tree only at the end. Reduction keeps the subset-minimal clauses, so no
 // clause of the result subsumes another. Its cost is quadratic in the number
-// of clauses in the worst case and close to linear when literals are spread:
-// every kept clause is indexed under its rarest literal only, and a candidate
-// is checked against those lists.
+// of clauses in the worst case (every literal in most clauses) and close to
+// linear when literals are spread: every kept clause is indexed under its
+// rarest literal only, a clause is checked against the lists of its own
+// literals, and a 64-bit literal signature rejects most candidates at once.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "formula/tlfint.h"
@@ -151,7 +151,7 @@ void TLFreduce(TLFcnfstate &s, TLFclauses &set) {
   std::vector<char> kept(n, 0);
   bool conflict = false;
   for (uint32_t i : s.order) {
-    const int *c = &set.lit[set.beg[i]], *ce = &set.lit[set.beg[i + 1]];
+    const int *c = set.lit.data() + set.beg[i], *ce = set.lit.data() + set.beg[i + 1];
     uint64_t sig = 0;
     for (const int *p = c; p < ce; p++) s.mark[*p] = 1, sig |= TLFsigbit(*p);
     s.sig[i] = sig;
@@ -189,7 +189,7 @@ void TLFreduce(TLFcnfstate &s, TLFclauses &set) {
   out.lit.reserve(set.lit.size());
   out.beg.reserve(n + 1);
   for (size_t i = 0; i < n; i++)
-    if (kept[i]) TLFsetadd(out, &set.lit[set.beg[i]], set.beg[i + 1] - set.beg[i]);
+    if (kept[i]) TLFsetadd(out, set.lit.data() + set.beg[i], set.beg[i + 1] - set.beg[i]);
   set = std::move(out);
 }
 
@@ -217,8 +217,8 @@ void TLFdistribute(TLFcnfstate &s, TLFclauses &acc, const TLFclauses &q) {
   TLFclauses out;
   for (size_t i = 0; i < TLFnclauses(acc); i++) {
     for (size_t j = 0; j < TLFnclauses(q); j++) {
-      if (TLFmerge(s, &acc.lit[acc.beg[i]], &acc.lit[0] + acc.beg[i + 1], &q.lit[q.beg[j]],
-                   &q.lit[0] + q.beg[j + 1]))
+      const int *a = acc.lit.data(), *b = q.lit.data();
+      if (TLFmerge(s, a + acc.beg[i], a + acc.beg[i + 1], b + q.beg[j], b + q.beg[j + 1]))
         TLFsetadd(out, s.merged.data(), s.merged.size());
     }
   }
@@ -338,7 +338,7 @@ tree *TLFsettree(const TLFcnfstate &s, const TLFclauses &set) {
   if (TLFsetisfalse(set)) return treeconst(0);
   tree *t = nullptr;
   for (size_t i = TLFnclauses(set); i-- > 0;) {
-    tree *c = TLFclausetree(s, &set.lit[set.beg[i]], set.beg[i + 1] - set.beg[i]);
+    tree *c = TLFclausetree(s, set.lit.data() + set.beg[i], set.beg[i + 1] - set.beg[i]);
     t = t ? treecompose("&", c, t) : c;
   }
   return t;
