@@ -13,6 +13,13 @@ cexstore *CEXinit(tbd layer, tbd target) {
   return s;
 }
 
+void CEXfree(cexstore *s) {
+  if (!s) return;
+  for (tbd f : s->layers) TBDdr(f);
+  for (tbd f : s->targets) TBDdr(f);
+  delete s;
+}
+
 // The store grows with the search: a reachability run deeper than any fixed
 // capacity still yields its verdict and its trace.
 void CEXreg(cexstore *s, tbd set, int which) {

@@ -19,6 +19,8 @@ cexstore *CEXinit(tbd layer, tbd target);
 // Appends a kept set to the layers (which != 0) or the targets (which == 0).
 // The store grows as needed; a null store is fatal ("CEXreg").
 void CEXreg(cexstore *s, tbd set, int which);
+// Releases a store and its roots.
+void CEXfree(cexstore *s);
 // Reduces the store to one trace of full states; labels[j] is the transition
 // number (from 1) leading from state j to state j + 1.
 void CEXselect(cexstore *s, std::vector<int> &labels);

@@ -267,6 +267,7 @@ tbd TBDrsetckerror(tbd init, tbd bad, int code) {
 }
 
 int DMCmixag(tbd init, tbd bad, int code) {
+  CEXfree(ggt->cex);
   ggt->cex = CEXinit(init, bad);
   TBDkp(bad);
   int res = TBDmp(TBDcn(TBDrsetckerror(init, bad, code), bad));
@@ -339,6 +340,7 @@ int dmcDFTT(int kind) {
   if (TBDmp(dead)) return 1;
   // The trace must start in an initial state: the layers of a forward search
   // from the initial states lead to the first layer that meets a deadlock.
+  CEXfree(ggt->cex);
   ggt->cex = CEXinit(ggt->init, dead);
   TBDkp(dead);
   TBDrsetckerror(ggt->init, dead, 11);
