@@ -265,6 +265,7 @@ void TBDmmmarkclear(int key) {
 }
 
 int TBDmmmarkset(tbd f, int key) {
+  if (key < -7 || key > -1) TBDerror("TBDmmmarkset");   // counting must lift a key above 0
   if (f == TBDnull) {
     TBDmmmarkclear(key);
     return 1;

@@ -199,6 +199,45 @@ TEST(TBDimage, ForwardAndBackwardMatchExplicitSets) {
   }
 }
 
+// The fixpoint loops stop when an iterate is a node seen before: the images
+// must reproduce the same node once the set is stable.
+TEST(TBDimage, ReachabilityConvergesByNodeIdentity) {
+  teststore();
+  int sys = 0;
+  for (const auto &ts : systems()) {
+    for (int mode = 0; mode < 2; mode++) {
+      auto t = buildsys(ts, mode);
+      ggt = t.get();
+      for (unsigned s0 = 0; s0 < NS; s0++) {
+        std::vector<bool> reach(NS, false);   // explicit closure
+        reach[s0] = true;
+        for (bool grew = true; grew;) {
+          grew = false;
+          for (const testtrans &tr : ts)
+            for (unsigned s = 0; s < NS; s++)
+              if (reach[s] && tr.guard && tr.guard(s) && !reach[tr.upd(s)]) reach[tr.upd(s)] = grew = true;
+        }
+        tbd r = setof([s0](unsigned s) { return s == s0; }, 0);
+        int steps = 0;
+        do {
+          r = TBDds(r, TBDfw(r));
+          ASSERT_LT(++steps, 40) << "system " << sys << " mode " << mode;
+        } while (!TBDmmmarkset(r, -1));
+        EXPECT_EQ(ttof(r), ttstates([&](unsigned s) { return reach[s]; }));
+        tbd z = setof([s0](unsigned s) { return s == s0; }, 0), g = z;   // states reaching s0
+        steps = 0;
+        do {
+          z = TBDds(g, TBDbw(z));
+          ASSERT_LT(++steps, 40);
+        } while (!TBDmmmarkset(z, -1));
+      }
+      ggt = nullptr;
+    }
+    sys++;
+  }
+  EXPECT_EQ(TBDmmcheck(), 0);
+}
+
 TEST(TBDimage, EdgeCases) {
   teststore();
   auto t = buildsys(systems()[2], 1);
