@@ -371,8 +371,7 @@ void TBDcheck(tbd f, int lo, int hi) {
 
 void TBDcheckodd(tbd f, int parity) {
   if (f == TBDnull || TBDterminal(f)) return;
-  uint64_t k = markwalk(f, COUNTSTEP);
-  (void)k;
+  markwalk(f, COUNTSTEP);
   bool bad = false;
   walk.clear();
   walk.push_back(f);
