@@ -12,6 +12,8 @@ int TLFlitcmp(const tree *a, const tree *b) {
   return TLFlitneg(a) == TLFlitneg(b) ? 1 : -1;
 }
 
+// A decimal text without leading zeros and at most 18 digits: the value names
+// the text uniquely.
 static bool TLFplainnumber(const char *t, uint64_t &v) {
   if (t[0] == '0' && t[1] != '\0') return false;
   v = 0;
@@ -46,10 +48,10 @@ int *TLFvarfind(TLFvarmap &m, const char *text, bool add) {
   if (m.key[i] == k) return &m.val[i];
   if (!add) return nullptr;
   if (2 * (m.used + 1) > m.key.size()) {   // keep the table at most half full
-    std::vector<uint64_t> oldkey(2 * m.key.size(), 0);
-    std::vector<int> oldval(2 * m.key.size(), -1);
-    oldkey.swap(m.key);
-    oldval.swap(m.val);
+    std::vector<uint64_t> oldkey = std::move(m.key);
+    std::vector<int> oldval = std::move(m.val);
+    m.key.assign(2 * oldkey.size(), 0);
+    m.val.assign(2 * oldkey.size(), -1);
     for (size_t j = 0; j < oldkey.size(); j++) {
       if (oldkey[j] == 0) continue;
       size_t s = TLFvarslot(m, oldkey[j]);
