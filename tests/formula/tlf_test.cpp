@@ -142,6 +142,7 @@ TEST(TLFred, Propagation) {
       {P("AG(1&(!1|2))"), "AG(1&2)"},
       {P("(x<y)&(1&!1)"), "((x<y)&_)"},
       {P("3"), "3"},
+      {P("3x&(007|!3x)"), "(3x&007)"},
   });
 }
 
@@ -159,6 +160,7 @@ TEST(TLFcnf, SortedClausesAndSubsumption) {
       {P("(1&2)|(3&4)"), "((1|3)&((1|4)&((2|3)&(2|4))))"},
       {P("(1|2|3)&(3|1)"), "(1|3)"},
       {P("^"), "^"}, {P("_|_"), "_"}, {P("!4"), "!4"}, {P("1&^"), "1"},
+      {P("3x|1|3"), "(1|(3|3x))"}, {P("7|007|!3x"), "(!3x|(007|7))"}, {P("3x|(!3x&2)"), "(2|3x)"},
   });
   EXPECT_EXIT(TLFcnf(P("1&(x<y)")), testing::ExitedWithCode(0), "^TLFcnf error\n$");
   EXPECT_EXIT(TLFcnf(P("1|AG2")), testing::ExitedWithCode(0), "^TLFcnf error\n$");
