@@ -3,12 +3,15 @@
 // comparisons in its guards, encoded by p2bp.
 //   p2bp_bench ops [maxw_mul] [maxw_div]   one line per operator and width
 //   p2bp_bench prog [nvars] [width]        the program record
+//   p2bp_bench naive [maxw maxw_div]              sequential shift-and-add and
+//                                          restoring division, for comparison
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "boolean/aritbits.h"
 #include "boolean/p2bp.h"
 #include "formula/tlf.h"
 #include "tree/tree.h"
@@ -88,7 +91,7 @@ static void prog(int n, int w) {
   p.procs[0].n = n;
   p.prog = treecompose("#", treecopy(p.vlist),
                        treecompose("#", string2tree(init),
-                                   treecompose("#", tl, treecompose("#", nullptr, string2tree("AG(Vv0<Vv1+Vv2)")))));
+                                   treecompose("#", tl, treecompose("#", nullptr, string2tree(std::string("AG(Vv0<Vv1+Vv2)"))))));
   p.varc = INFOconstr_a(p.vlist);
   double t = now();
   prg *q = p2bp(&p);
@@ -104,11 +107,83 @@ static void prog(int n, int w) {
               total, maxt, treesize(q->varc), treesize(q->prog), t);
 }
 
+static bitvec bvar(int first, int w) { return BITfromlist(var(first, w)); }
+
+static bitvec bcopy(const bitvec &v) {
+  bitvec r;
+  for (tree *t : v) r.push_back(treecopy(t));
+  return r;
+}
+
+static long long bsize(const bitvec &v) {
+  long long n = 0;
+  for (tree *t : v) n += treesize(t);
+  return n;
+}
+
+// Product by sequential shift-and-add: the accumulator passes through every
+// adder, so its bits are copied into each following one.
+static bitvec naivemul(bitvec a, bitvec b) {
+  bitvec r;
+  for (size_t j = b.size(); j-- > 0;) {
+    if (!r.empty()) r.insert(r.begin(), BITconst(0));
+    bitvec p;
+    for (tree *x : a) p.push_back(BITand(treecopy(x), treecopy(b[j])));
+    r = r.empty() ? std::move(p) : BITadd(std::move(r), std::move(p));
+  }
+  BITfree(a);
+  BITfree(b);
+  return r;
+}
+
+// Restoring division: each quotient bit compares a with Q + b*2^k, where Q
+// holds the quotient bits found so far.
+static bitvec naivediv(bitvec a, bitvec b) {
+  const int n = (int)a.size();
+  bitvec q(n), acc{BITconst(0)};
+  for (int k = n - 1; k >= 0; k--) {
+    bitvec t = bcopy(b);
+    t.insert(t.begin(), (size_t)k, nullptr);
+    for (int i = 0; i < k; i++) t[i] = BITconst(0);
+    bitvec s = BITadd(bcopy(acc), bcopy(t));
+    q[k] = BITnot(BITlt(bcopy(a), std::move(s)));
+    for (tree *&x : t) x = BITand(x, treecopy(q[k]));
+    acc = BITadd(std::move(acc), std::move(t));
+    while (acc.size() > 1 && BITisconst(acc.back(), 0)) {
+      treefree(acc.back());
+      acc.pop_back();
+    }
+  }
+  BITfree(a);
+  BITfree(b);
+  BITfree(acc);
+  return q;
+}
+
+static void naive(int maxw, int maxdiv) {
+  std::printf("op width nodes seconds   (sequential forms)\n");
+  for (int w = 2; w <= maxw; w++) {
+    double t = now();
+    bitvec r = naivemul(bvar(1, w), bvar(1 + w, w));
+    std::printf("* %2i %12lld %.3f\n", w, bsize(r), now() - t);
+    std::fflush(stdout);
+    BITfree(r);
+    if (w > maxdiv) continue;
+    t = now();
+    r = naivediv(bvar(1, w), bvar(1 + w, w));
+    std::printf("/ %2i %12lld %.3f\n", w, bsize(r), now() - t);
+    std::fflush(stdout);
+    BITfree(r);
+  }
+}
+
 int main(int argc, char **argv) {
   if (argc >= 2 && !std::strcmp(argv[1], "ops"))
     ops(argc > 2 ? std::atoi(argv[2]) : 12, argc > 3 ? std::atoi(argv[3]) : 12);
   else if (argc >= 2 && !std::strcmp(argv[1], "prog"))
     prog(argc > 2 ? std::atoi(argv[2]) : 50, argc > 3 ? std::atoi(argv[3]) : 16);
+  else if (argc >= 2 && !std::strcmp(argv[1], "naive"))
+    naive(argc > 2 ? std::atoi(argv[2]) : 6, argc > 3 ? std::atoi(argv[3]) : 3);
   else
     std::fprintf(stderr, "usage: %s ops [maxw_mul maxw_div] | prog [nvars width]\n", argv[0]);
   return 0;

@@ -336,14 +336,15 @@ static int BITdtleaf(const BITdt &d, u64 pa, int fa, u64 pb, int fb, int *lit) {
   return BITaffine(alo, fa, j * blo, k, lit);
 }
 
-// Case split on the divisor's bits, most significant first, then on the
-// dividend's; a branch ends once the result bit is fixed on its range.
+// Case split on the operands' bits, most significant first, always on the
+// operand with more undecided bits (the divisor on ties); a branch ends once
+// the result bit is fixed on its range.
 static tree *BITdtbuild(const BITdt &d, u64 pa, int fa, u64 pb, int fb) {
   int lit = 0;
   int r = BITdtleaf(d, pa, fa, pb, fb, &lit);
   if (r == DT_LIT) return treecopy((*d.a)[lit]);
   if (r != DT_UNKNOWN) return BITconst(r);
-  const bool onb = fb > 0;
+  const bool onb = fb > 0 && fb >= fa;
   tree *c = onb ? (*d.b)[fb - 1] : (*d.a)[fa - 1];
   u64 p = onb ? pb : pa;
   auto sub = [&](int v) {
