@@ -55,41 +55,44 @@ static bool isopchar(char c) {
 
 static bool isbracket(char c) { return c == '(' || c == ')' || c == '[' || c == ']'; }
 
-constexpr int REPMAXNEST = 500;   // deeper values are not evaluated
+constexpr int REPMAXNEST = 200;   // deeper values are not evaluated
+
+// Operators the parser accepts without a left operand.
+static bool isprefixok(char c) { return c && std::strchr("AEFGX!-#;", c); }
 
 // The parser ends the run on malformed texts; a definition value is only
-// parsed when it has the shape of an arithmetic expression: leaves (up to 63
-// characters, blanks included), the operators + - * / % between them, and
-// balanced parentheses.  Any other value could never be constant anyway.
+// parsed when none of its fatal cases can arise: balanced parentheses and no
+// square brackets, no operator lacking its left operand (other than the
+// prefix ones, '-', '#' and ';'), nothing written directly before '(' or
+// after ')', leaves of at most 63 characters, limited nesting.  Such values
+// could never be constant anyway.
 static bool parsable(const std::string &v) {
   int depth = 0;
   bool wantleaf = true;
   for (size_t i = 0; i < v.size();) {
     char c = v[i];
-    if (wantleaf) {
-      if (c == '(') {
-        if (++depth > REPMAXNEST) return false;
-        i++;
-        continue;
-      }
-      if (c == 0 || isopchar(c) || isbracket(c)) return false;
+    if (c == 0 || c == '[' || c == ']') return false;
+    if (c == '(') {
+      if (!wantleaf || ++depth > REPMAXNEST) return false;
+      i++;
+    } else if (c == ')') {
+      if (--depth < 0) return false;
+      wantleaf = false;
+      i++;
+    } else if (isopchar(c)) {
+      if (wantleaf && !isprefixok(c)) return false;
+      wantleaf = true;
+      i++;
+    } else {
+      if (!wantleaf) return false;
       size_t j = i;
       while (j < v.size() && v[j] && !isopchar(v[j]) && !isbracket(v[j])) j++;
       if (j - i >= (size_t)TREE_TEXTLEN) return false;
       i = j;
       wantleaf = false;
-    } else {
-      if (c == ')') {
-        if (--depth < 0) return false;
-      } else if (c && std::strchr("+-*/%", c)) {
-        wantleaf = true;
-      } else {
-        return false;
-      }
-      i++;
     }
   }
-  return !wantleaf && depth == 0;
+  return depth == 0;
 }
 
 size_t repgetdef(const std::string &text, size_t pos, int slot, bool &stored) {

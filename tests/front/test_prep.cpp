@@ -121,6 +121,13 @@ TEST(prepdef, getdef) {
       {"N=ab\\", "N", "ab", 5},                // trailing backslash ends at the text end
       {"N=ab\\x", "N", "ab", 6},
       {"N x=5", "N", "5", 5},
+      {"N=3;", "N", "3", 4},                    // the empty list tail drops out
+      {"N=3+", "N", "3", 4},
+      {"N=-3", "N", "-3", 4},                   // a sign is not a constant
+      {"N=*3", "N", "*3", 4},                   // would end the parse: not constant
+      {"N=(*3)", "N", "(*3)", 6},
+      {"N=((1)(2))(3)", "N", "((1)(2))(3)", 13},
+      {"N=1;2", "N", "1;2", 5},
   };
   for (auto &r : rows) {
     repinit();
@@ -175,6 +182,26 @@ TEST(prepdef, longchainevaluates) {
   repadddef(v);
   ASSERT_EQ(cc, 1);
   EXPECT_EQ(cright[0], "100001");
+}
+
+// Values the constant test must not hand to a parse that would end the run:
+// every random value is read in one child, which must reach its end.
+static void readrandomvalues() {
+  std::mt19937 rng(11);
+  const char *tok[] = {"(", ")", "1", "a", "+", "*", "-", ";", "#", "!", "[", "]", " ",
+                       "A", ":", "=", "12", "%", "/", "x1", "B"};
+  for (int i = 0; i < 20000; i++) {
+    std::string v = "N=";
+    for (int k = rng() % 9; k >= 0; k--) v += tok[rng() % (sizeof tok / sizeof *tok)];
+    repinit();
+    repadddef(v);
+  }
+  std::fprintf(stderr, "DONE\n");
+  std::exit(0);
+}
+
+TEST(prepdef, randomvaluesneverendtherun) {
+  EXPECT_EXIT(readrandomvalues(), testing::ExitedWithCode(0), "^DONE");
 }
 
 TEST(prepmodel, definitionsandbuiltins) {
