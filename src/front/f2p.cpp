@@ -161,13 +161,14 @@ void f2p1(prg *p) {
   p->vlist = treecopy(PROGpart(p->prog, 0));
 }
 
+// Right-nested, so that long transition lists stay right spines.
 tree *INFOdeadlockfreecond(tree *translist) {
-  tree *d = nullptr;
+  std::vector<tree *> gs;
   for (tree *t : PROGelems(translist)) {
     tree *g = PROGis(t, ':') ? treecopy(t->left) : treeconst(1);
-    if (!g) g = treeconst(1);
-    d = d ? treecompose("|", d, g) : g;
+    gs.push_back(g ? g : treeconst(1));
   }
+  tree *d = PROGvec2list(gs, '|');
   return d ? d : treeconst(0);
 }
 

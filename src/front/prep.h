@@ -56,7 +56,8 @@ std::string PREPfile2txt(const std::string &path);
 bool PREPisrecord(const std::string &text, size_t pos);
 std::string PREPreplaceRECORD(std::string text);
 void PREPreplaceRECORD1(std::string &text, size_t from, const std::string &name);
-void PREPreplaceASSEQ(std::string &text);
+// Reports a tuple whose sides differ in length unless quiet.
+void PREPreplaceASSEQ(std::string &text, bool quiet = false);
 std::vector<std::string> PREPcreatevlist(const std::string &text, size_t first, size_t last);
 void PREPwritevlist(const std::vector<std::string> &names,
                     const std::vector<std::string> &comps, std::string &out);

@@ -182,7 +182,11 @@ void REPforp(const std::string &text) {
       if (text.compare(q, 4, "goto") != 0) break;
       e = stmtend(text, q);
     }
-    tree *t = string2tree(compact(text.substr(p, first - p)));
+    // parsed as the module parser will see it: a tuple assignment's name
+    // list would otherwise be one long leaf
+    std::string piece = text.substr(p, first - p);
+    PREPreplaceASSEQ(piece, true);
+    tree *t = string2tree(compact(piece));
     if (e != first) {                       // sequenced by goto: never a family
       if (!t || std::strcmp(t->text, ":") != 0) utilerror("REPforp1");
     } else {

@@ -156,7 +156,7 @@ static size_t matchparen(const std::string &text, size_t p, size_t lo, size_t hi
 }
 
 // One segment text[s, e): "(a, b) = (x, y)" becomes "a=x&b=y" and blanks.
-static void tuple(std::string &text, size_t s, size_t e) {
+static void tuple(std::string &text, size_t s, size_t e, bool quiet) {
   int depth = 0;
   bool comma = false;
   size_t eq = std::string::npos;
@@ -181,7 +181,8 @@ static void tuple(std::string &text, size_t s, size_t e) {
   std::vector<std::string> names = PREPcreatevlist(text, lopen + 1, lclose);
   std::vector<std::string> comps = PREPcreatevlist(text, r + 1, rclose);
   if (names.size() != comps.size()) {
-    std::printf("ERROR:      tuple assignment of %zu names and %zu values ignored\n",
+    if (!quiet)
+      std::printf("ERROR:      tuple assignment of %zu names and %zu values ignored\n",
                 names.size(), comps.size());
     return;
   }
@@ -192,12 +193,12 @@ static void tuple(std::string &text, size_t s, size_t e) {
   for (size_t i = lopen + out.size(); i <= rclose; i++) text[i] = ' ';
 }
 
-void PREPreplaceASSEQ(std::string &text) {
+void PREPreplaceASSEQ(std::string &text, bool quiet) {
   size_t n = text.size();
   for (size_t s = 0; s <= n;) {
     size_t e = s;
     while (e < n && text[e] != ';' && text[e] != '&') e++;
-    tuple(text, s, e);
+    tuple(text, s, e, quiet);
     s = e + 1;
   }
 }

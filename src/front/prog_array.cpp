@@ -68,6 +68,7 @@ static void keepvalues(tree *t, arr &a, const std::unordered_map<std::string, tr
       es.push_back(e);
     }
   }
+  std::vector<tree *> ks;
   for (long long i = a.hi; i >= a.lo; --i) {
     bool addressed = false;
     for (long long k : consts) addressed |= k == i;
@@ -78,8 +79,9 @@ static void keepvalues(tree *t, arr &a, const std::unordered_map<std::string, tr
       cond = cond ? treecompose("|", cond, c) : c;
     }
     tree *keep = treecompose("=", elem('O', a.base, i), elem('V', a.base, i));
-    t->right = PROGand(t->right, cond ? treecompose("|", cond, keep) : keep);
+    ks.push_back(cond ? treecompose("|", cond, keep) : keep);
   }
+  t->right = PROGand(t->right, PROGvec2list(ks, '&'));
   for (tree *e : es) treefree(e);
 }
 

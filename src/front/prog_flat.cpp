@@ -28,7 +28,8 @@ static void forsubst(tree *&b, const std::string &var, const std::string &k) {
   });
 }
 
-// "^" & body(lo) & ... & body(hi), left-nested; the loop variable is replaced
+// "^" & body(lo) & ... & body(hi), right-nested (long loops stay right
+// spines); the loop variable is replaced
 // as a substring of every node text.
 static tree *forexpand(tree *n) {
   std::string h = n->left->text;
@@ -36,18 +37,18 @@ static tree *forexpand(tree *n) {
   if (in == std::string::npos || in == 3) utilerror("for");
   std::string var = h.substr(3, in - 3), range = h.substr(in + 2);
   long long lo = ran(range.c_str(), 0), hi = ran(range.c_str(), 1);
-  tree *res = treeconst(1);
+  std::vector<tree *> bs{treeconst(1)};
   if (hi >= lo) {
     long long size = treesize(n->right) + 1;
     if (hi - lo + 1 > PROG_MAXELEMS || (hi - lo + 1) * size > PROG_MAXNODES) utilerror("for");
     for (long long k = lo; k <= hi; ++k) {
       tree *b = treecopy(n->right);
       forsubst(b, var, num(k));
-      res = treecompose("&", res, b);
+      bs.push_back(b);
     }
   }
   treefree(n);
-  return res;
+  return PROGvec2list(bs, '&');
 }
 
 tree *PROGreplacefor(tree *t) {
@@ -140,7 +141,7 @@ void PROGreplacechan(tree *prog) {
   tree **vars = PROGpartref(prog, 0);
   std::vector<tree *> out;
   std::unordered_map<std::string, chaninfo> chans;
-  tree *init = nullptr;
+  std::vector<tree *> init;
   for (tree *d : PROGunlist(*vars)) {
     int n = PROGis(d, ':') && d->left ? chanindex(d->left->text) : 0;
     if (n > 0) {
@@ -149,16 +150,16 @@ void PROGreplacechan(tree *prog) {
       out.push_back(treecompose(":", chanleaf(base + "_x_"), chanleaf("0.." + num(n))));
       PROGsettext(d->left, base + "[0.." + num(n - 1) + "]", "channel");
       chans[base] = chaninfo{n};
-      init = PROGand(init, treecompose("=", chanleaf(base + "_x_"), treenum(0)));
+      init.push_back(treecompose("=", chanleaf(base + "_x_"), treenum(0)));
       for (int k = 0; k < n; ++k)
-        init = PROGand(init, treecompose("=", chanleaf(base + "[" + num(k) + "]"), treenum(0)));
+        init.push_back(treecompose("=", chanleaf(base + "[" + num(k) + "]"), treenum(0)));
     }
     out.push_back(d);
   }
   *vars = PROGvec2list(out);
   if (chans.empty()) return;
   tree **ini = PROGpartref(prog, 1);
-  *ini = PROGand(*ini, init);
+  *ini = PROGand(*ini, PROGvec2list(init, '&'));
   for (tree **t : PROGslots(*PROGpartref(prog, 2))) chanrewrite(*t, chans);
 }
 

@@ -202,7 +202,7 @@ tree *PROGmerge(modrec *modules, prg *p) {
                                    treecompose("#", treecopy(trans), rest)));
   }
   std::vector<tree *> vars = PROGunlist(treecopy(mb->left)), trs;
-  tree *init = treecopy(mb->right->left);
+  std::vector<tree *> init{treecopy(mb->right->left)};
   std::vector<tree *> insts = PROGelems(trans);
   p->PRCNT = (int)insts.size();
   p->procs.assign(insts.size(), prgproc{});
@@ -210,7 +210,7 @@ tree *PROGmerge(modrec *modules, prg *p) {
     tree *b = treecopyreplace(insts[i], modules);
     replacepid1(b, (int)i);
     for (tree *v : PROGunlist(b->left)) vars.push_back(v);
-    init = PROGand(init, b->right->left);
+    if (b->right->left) init.push_back(b->right->left);
     std::vector<tree *> t = PROGunlist(b->right->right->left);
     p->procs[i].n = (int)t.size();
     trs.insert(trs.end(), t.begin(), t.end());
@@ -220,7 +220,8 @@ tree *PROGmerge(modrec *modules, prg *p) {
   }
   if (!rest->right) rest->right = string2tree(std::string("1=1"));
   return treecompose("#", PROGvec2list(vars),
-                     treecompose("#", init, treecompose("#", PROGvec2list(trs), rest)));
+                     treecompose("#", PROGvec2list(init, '&'),
+                                 treecompose("#", PROGvec2list(trs), rest)));
 }
 
 // The inner ":" of g : p(args) is a call, not a nested guard.

@@ -226,8 +226,7 @@ tree *clkcheckvlist(tree *body) {
   }
   list2cn(*init);
   // guarded transitions become conditions g -> a of the tick
-  tree *P = nullptr;
-  std::vector<tree *> keep;
+  std::vector<tree *> imps, keep;
   tree *d = *trans;
   while (d) {
     tree *e = isop(d, ';') ? d->left : d;
@@ -240,7 +239,7 @@ tree *clkcheckvlist(tree *body) {
       tree *imp = treecompose("|", treecompose("!", nullptr, e->left), e->right);
       e->left = e->right = nullptr;
       treefree(e);
-      P = P ? treecompose("&", P, imp) : imp;
+      imps.push_back(imp);
     } else {
       keep.push_back(e);
     }
@@ -248,6 +247,9 @@ tree *clkcheckvlist(tree *body) {
   }
   tree *rest = nullptr;
   for (size_t i = keep.size(); i-- > 0;) rest = rest ? treecompose(";", keep[i], rest) : keep[i];
+  // right-nested conjunction of the conditions (long lists stay right spines)
+  tree *P = nullptr;
+  for (size_t i = imps.size(); i-- > 0;) P = P ? treecompose("&", imps[i], P) : imps[i];
   *trans = rest;
   tree *t1 = treecompose(":", treecompose("!", nullptr, treecopy(can)), hold);
   tree *t2 = treecompose(":", P ? treecompose("&", P, can) : can, adv);

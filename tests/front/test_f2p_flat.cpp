@@ -16,13 +16,13 @@ TEST(F2pFor, Unrolling) {
     const char *expect;
   } rows[] = {
       {"LUM VAR a[0..2] : 0..1; INIT for i in [0..2] : a[i] = 0; TRANS TRUE : a[0] := 1;", 1,
-       "(((^&(a[0]=0))&(a[1]=0))&(a[2]=0))"},
+       "(^&((a[0]=0)&((a[1]=0)&(a[2]=0))))"},
       // the empty range is TRUE
       {"LUM VAR x : 0..1; INIT for i in [2..1] : x = 1; TRANS TRUE : x := 1;", 1, "^"},
       // nested loops, loops inside actions and properties
       {"LUM VAR x : 0..9; INIT x = 0; TRANS TRUE : x := 1; SPEC "
        "AG(for i in [1..2] : for j in [3..3] : x != i + j);",
-       4, "AG((^&(^&(xB(1+3))))&(^&(xB(2+3))))"},
+       4, "AG(^&((^&(xB(1+3)))&(^&(xB(2+3)))))"},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.model);
@@ -35,7 +35,7 @@ TEST(F2pChannel, DeclarationsAndInit) {
   scratch s;
   ggbrec *g = load("LUM VAR c[2] : 0..3; INIT TRUE; TRANS TRUE : c[.]!1;");
   EXPECT_EQ(txt(part(g, 0)), "((c_x_:0..2);(c[0..1]:0..3))");
-  EXPECT_EQ(txt(part(g, 1)), "((1=1)&(((c_x_=0)&(c[0]=0))&(c[1]=0)))");
+  EXPECT_EQ(txt(part(g, 1)), "((1=1)&((c_x_=0)&((c[0]=0)&(c[1]=0))))");
   // the capacity test is a guard on the current fill
   EXPECT_EQ(trans(g), "(((1=1)&(c_x_<2)):((c_x_=(c_x_+1))&(c[c_x_]=1)))");
 }

@@ -17,7 +17,7 @@ TEST(F2pProcess, InstancesRenameLocalsAndPid) {
   EXPECT_EQ(txt(part(g, 0)),
             "((s:0..3);((p1.x:0..1);((p1.a[0..1]:0..1);((p2.x:0..1);((p2.a[0..1]:0..1);"
             "(p_id_:0..1))))))");
-  EXPECT_EQ(txt(part(g, 1)), "((p_id_=0)&(((s=0)&(p1.x=0))&(p2.x=0)))");
+  EXPECT_EQ(txt(part(g, 1)), "((p_id_=0)&((s=0)&((p1.x=0)&(p2.x=0))))");
   EXPECT_EQ(txt(g->program->procs[0].trans[0]),
             "((p1.x=0):((p_id_=0)&((p1.x=1)&((s=000)&(p1.a[000]=1)))))");
   EXPECT_EQ(txt(g->program->procs[1].trans[0]),
