@@ -1,7 +1,7 @@
 // Tree nodes: construction, copy/free/replace, comparison, search, rewriting
-// and traversal. Every walk loops along the right child and recurses only
-// into the left one, so right-leaning chains (lists of 100,000 transitions,
-// long conjunctions) never deepen the stack.
+// and traversal. The walks keep their pending subtrees on explicit stacks,
+// so neither long lists (right spines) nor conjunctions folded to the left
+// deepen the call stack.
 #include "tree/tree.h"
 
 #include <cctype>
@@ -44,9 +44,18 @@ int treeleadnum(const char *s, long long *v) {
   return 1;
 }
 
-// Scratch stack shared by the walks that must see a whole right spine before
-// acting (post-order); nested calls push above their caller's part.
-static std::vector<tree *> SPINE;
+// Pending subtrees of the walks. A walk works above the size it found, so a
+// callback may start another walk.
+static std::vector<tree *> STACK;
+
+struct walkframe {
+  tree *t;      // node being visited
+  tree **slot;  // where the rewritten node goes (treedopost)
+  int state;    // 0 enter left, 1 enter right, 2 finish
+};
+static std::vector<walkframe> WALK;
+
+static void popto(size_t base) { STACK.resize(base); }
 
 // ---- construction
 
@@ -93,14 +102,19 @@ tree *eqstate(int a, int b, int c, int e, int f) {
 // ---- copy, free, replace
 
 tree *treecopy(const tree *t) {
+  static std::vector<std::pair<const tree *, tree **>> todo;   // source and the link to fill
   tree *root = nullptr;
-  tree **slot = &root;
-  for (; t; t = t->right) {
-    tree *n = treenewnode("treecompose");
-    memcpy(n->text, t->text, TREE_TEXTLEN);
-    n->left = treecopy(t->left);
-    *slot = n;
-    slot = &n->right;
+  todo.push_back({t, &root});
+  while (!todo.empty()) {
+    auto [s, slot] = todo.back();
+    todo.pop_back();
+    for (; s; s = s->right) {
+      tree *n = treenewnode("treecompose");
+      memcpy(n->text, s->text, TREE_TEXTLEN);
+      *slot = n;
+      if (s->left) todo.push_back({s->left, &n->left});
+      slot = &n->right;
+    }
   }
   return root;
 }
@@ -169,26 +183,50 @@ int nodereplace(tree *node, const char *name, const tree *repl) {
 // ---- comparison, size, search
 
 int treediff(const tree *a, const tree *b) {
-  while (a && b) {
-    if (strcmp(a->text, b->text) != 0) return 1;
-    if (treediff(a->left, b->left)) return 1;
-    a = a->right;
-    b = b->right;
+  static std::vector<std::pair<const tree *, const tree *>> todo;
+  todo.clear();
+  todo.push_back({a, b});
+  while (!todo.empty()) {
+    auto [x, y] = todo.back();
+    todo.pop_back();
+    for (; x && y; x = x->right, y = y->right) {
+      if (strcmp(x->text, y->text) != 0) return 1;
+      if (x->left || y->left) todo.push_back({x->left, y->left});
+    }
+    if (x != y) return 1;
   }
-  return a != b;
+  return 0;
 }
 
 int treesize(const tree *t) {
+  size_t base = STACK.size();
   int n = 0;
-  for (; t; t = t->right) n += 1 + treesize(t->left);
+  STACK.push_back(const_cast<tree *>(t));
+  while (STACK.size() > base) {
+    const tree *c = STACK.back();
+    STACK.pop_back();
+    for (; c; c = c->right) {
+      n++;
+      if (c->left) STACK.push_back(c->left);
+    }
+  }
   return n;
 }
 
 int treesizeof(char op, const tree *t) {
+  size_t base = STACK.size();
   int n = 0;
-  for (; t; t = t->right) {
-    if (t->text[0] != op) return n + 1;
-    n += treesizeof(op, t->left);
+  STACK.push_back(const_cast<tree *>(t));
+  while (STACK.size() > base) {
+    const tree *c = STACK.back();
+    STACK.pop_back();
+    for (; c; c = c->right) {
+      if (c->text[0] != op) {
+        n++;
+        break;
+      }
+      if (c->left) STACK.push_back(c->left);
+    }
   }
   return n;
 }
@@ -198,9 +236,18 @@ int treematch(const char *text, const char *s, int n) {
 }
 
 tree *treesearch(const char *s, int n, tree *t) {
-  for (; t; t = t->right) {
-    if (treematch(t->text, s, n)) return t;
-    if (tree *f = treesearch(s, n, t->left)) return f;
+  size_t base = STACK.size();
+  STACK.push_back(t);
+  while (STACK.size() > base) {
+    tree *c = STACK.back();
+    STACK.pop_back();
+    if (!c) continue;
+    if (treematch(c->text, s, n)) {
+      popto(base);
+      return c;
+    }
+    STACK.push_back(c->right);   // left subtree first: pre-order
+    STACK.push_back(c->left);
   }
   return nullptr;
 }
@@ -214,22 +261,32 @@ static tree *searchvaratom(const char *s, int n, const tree *t) {
   return nullptr;
 }
 
-// Right spine of "&"/"|" nodes is collected first so that a long conjunction
-// is folded bottom-up without recursion along it.
+// Post-order over the "&"/"|" nodes with the partial results on a stack.
 tree *treesearchvarall(const char *s, int n, const tree *t) {
-  size_t base = SPINE.size();
-  while (isandor(t)) {
-    SPINE.push_back(const_cast<tree *>(t));
-    t = t->right;
+  static std::vector<tree *> results;
+  size_t base = WALK.size(), rbase = results.size();
+  WALK.push_back({const_cast<tree *>(t), nullptr, 0});
+  while (WALK.size() > base) {
+    walkframe &w = WALK.back();
+    tree *c = w.t;
+    if (!isandor(c)) {
+      WALK.pop_back();
+      results.push_back(searchvaratom(s, n, c));
+    } else if (w.state < 2) {
+      tree *next = w.state == 0 ? c->left : c->right;
+      w.state++;
+      WALK.push_back({next, nullptr, 0});
+    } else {
+      WALK.pop_back();
+      tree *r = results.back();
+      results.pop_back();
+      tree *l = results.back();
+      results.pop_back();
+      results.push_back(l && r ? treecompose(c->text, l, r) : l ? l : r);
+    }
   }
-  tree *r = searchvaratom(s, n, t);
-  for (size_t i = SPINE.size(); i > base; i--) {
-    const tree *c = SPINE[i - 1];
-    tree *l = treesearchvarall(s, n, c->left);
-    if (l && r) r = treecompose(c->text, l, r);
-    else if (l) r = l;
-  }
-  SPINE.resize(base);
+  tree *r = results.back();
+  results.resize(rbase);
   return r;
 }
 
@@ -249,21 +306,33 @@ int treesearchvarlistnum(const char *s, int n, tree *list) {
 // ---- rewriting
 
 void treereplacestring(tree *t, const char *s, const char *r) {
-  for (; t; t = t->right) {
-    stringreplacesubstring(t->text, s, r);
-    treereplacestring(t->left, s, r);
+  size_t base = STACK.size();
+  STACK.push_back(t);
+  while (STACK.size() > base) {
+    tree *c = STACK.back();
+    STACK.pop_back();
+    for (; c; c = c->right) {
+      stringreplacesubstring(c->text, s, r);
+      if (c->left) STACK.push_back(c->left);
+    }
   }
 }
 
 static void addnumber(tree *t, long long k, bool cond, long long bound) {
-  for (; t; t = t->right) {
-    long long v;
-    if (treeleadnum(t->text, &v) && (!cond || v > bound)) {
-      char buf[32];
-      snprintf(buf, sizeof buf, "%lld", v + k);
-      treesettext(t, buf, "treeaddnumber");
+  size_t base = STACK.size();
+  STACK.push_back(t);
+  while (STACK.size() > base) {
+    tree *c = STACK.back();
+    STACK.pop_back();
+    for (; c; c = c->right) {
+      long long v;
+      if (treeleadnum(c->text, &v) && (!cond || v > bound)) {
+        char buf[32];
+        snprintf(buf, sizeof buf, "%lld", v + k);
+        treesettext(c, buf, "treeaddnumber");
+      }
+      if (c->left) STACK.push_back(c->left);
     }
-    addnumber(t->left, k, cond, bound);
   }
 }
 
@@ -308,52 +377,73 @@ static tree *bitframe(bool eq, long long i, long long j, int w) {
 }
 
 void eqstateconstruct(tree *t, int w) {
-  for (; t; t = t->right) {
-    bool eq = strcmp(t->text, "=") == 0, ne = strcmp(t->text, "B") == 0;
-    long long i, j;
-    if ((eq || ne) && t->left && t->right && treeleadnum(t->left->text, &i) &&
-        treeleadnum(t->right->text, &j)) {
-      tree *r = bitframe(eq, i, j, w);
-      if (r) treereplace(t, r);
-      return;
+  size_t base = STACK.size();
+  STACK.push_back(t);
+  while (STACK.size() > base) {
+    tree *c = STACK.back();
+    STACK.pop_back();
+    for (; c; c = c->right) {
+      bool eq = strcmp(c->text, "=") == 0, ne = strcmp(c->text, "B") == 0;
+      long long i, j;
+      if ((eq || ne) && c->left && c->right && treeleadnum(c->left->text, &i) &&
+          treeleadnum(c->right->text, &j)) {
+        if (tree *r = bitframe(eq, i, j, w)) treereplace(c, r);
+        break;   // the new subtree is not searched again
+      }
+      if (c->left) STACK.push_back(c->left);
     }
-    eqstateconstruct(t->left, w);
   }
 }
 
 // ---- traversal
 
 tree *treedopost(tree *t, tree *(*f)(tree *)) {
+  tree *result = nullptr;
   if (!t) return nullptr;
-  size_t base = SPINE.size();
-  for (tree *c = t; c; c = c->right) SPINE.push_back(c);
-  for (size_t i = base; i < SPINE.size(); i++) {
-    tree *c = SPINE[i];   // nested calls may move SPINE
-    c->left = treedopost(c->left, f);
+  size_t base = WALK.size();
+  WALK.push_back({t, &result, 0});
+  while (WALK.size() > base) {
+    walkframe &w = WALK.back();
+    tree *c = w.t;
+    if (w.state < 2) {
+      tree **next = w.state == 0 ? &c->left : &c->right;
+      w.state++;
+      if (*next) WALK.push_back({*next, next, 0});   // w is not used after the push
+    } else {
+      tree **slot = w.slot;
+      WALK.pop_back();
+      *slot = f(c);
+    }
   }
-  tree *r = nullptr;
-  for (size_t i = SPINE.size(); i > base; i--) {
-    tree *c = SPINE[i - 1];
-    c->right = r;
-    r = f(c);
-  }
-  SPINE.resize(base);
-  return r;
+  return result;
 }
 
 void treedopostvoid(tree *t, void (*f)(tree *)) {
   if (!t) return;
-  size_t base = SPINE.size();
-  for (tree *c = t; c; c = c->right) SPINE.push_back(c);
-  for (size_t i = base; i < SPINE.size(); i++) treedopostvoid(SPINE[i]->left, f);
-  for (size_t i = SPINE.size(); i > base; i--) f(SPINE[i - 1]);
-  SPINE.resize(base);
+  size_t base = WALK.size();
+  WALK.push_back({t, nullptr, 0});
+  while (WALK.size() > base) {
+    walkframe &w = WALK.back();
+    tree *c = w.t;
+    if (w.state < 2) {
+      tree *next = w.state == 0 ? c->left : c->right;
+      w.state++;
+      if (next) WALK.push_back({next, nullptr, 0});
+    } else {
+      WALK.pop_back();
+      f(c);
+    }
+  }
 }
 
 void treedoprevoid(tree *t, int (*f)(tree *)) {
-  for (;;) {
-    if (f(t) || !t) return;
-    treedoprevoid(t->left, f);
-    t = t->right;
+  size_t base = STACK.size();
+  STACK.push_back(t);
+  while (STACK.size() > base) {
+    tree *c = STACK.back();
+    STACK.pop_back();
+    if (f(c) || !c) continue;
+    STACK.push_back(c->right);
+    STACK.push_back(c->left);
   }
 }

@@ -205,34 +205,67 @@ tree *string2tree_local(char *text, const char *ops) {
 }
 
 // ---- printers
+//
+// The printers keep pending work on a stack instead of recursing, so a left-
+// or right-deep tree of any size prints without deepening the call stack.
+// Tasks: print a subtree, print a node's text and then its right subtree,
+// close a parenthesis.
+
+namespace {
+struct printtask {
+  const tree *t;  // node the task is about
+  char kind;      // 'v' subtree, 't' text then right subtree, ')' closing parenthesis
+};
+}  // namespace
+static std::vector<printtask> PRINT;
+
+// One printer: emit(text) writes a text, sep(t) what follows a node's text.
+// Full mode parenthesises every operator node and writes an empty leaf "*".
+template <class Emit, class Sep>
+static void printtree(const tree *t, bool full, Emit emit, Sep sep) {
+  size_t base = PRINT.size();
+  PRINT.push_back({t, 'v'});
+  while (PRINT.size() > base) {
+    printtask k = PRINT.back();
+    PRINT.pop_back();
+    if (k.kind == ')') {
+      emit(")");
+      continue;
+    }
+    const tree *n = k.t;
+    if (k.kind == 't') {
+      emit(n->text);
+      sep(n);
+      n = n->right;
+    }
+    while (n) {
+      bool wrap = full ? (n->left || n->right) : n->left != nullptr;
+      if (wrap) {
+        emit("(");
+        PRINT.push_back({n, ')'});
+        PRINT.push_back({n, 't'});
+        n = n->left;
+        continue;
+      }
+      emit(full && !n->right && !n->text[0] ? "*" : n->text);
+      sep(n);
+      n = n->right;
+    }
+  }
+}
 
 void treewrite(const tree *t, FILE *out) {
   if (!out) return;
-  int close = 0;
-  for (; t; t = t->right) {
-    if (t->left) {
-      fputc('(', out);
-      treewrite(t->left, out);
-      close++;
-    }
-    fputs(t->text, out);
-    fputc(' ', out);
-    if (t->left && (t->text[0] == ';' || t->text[0] == '#')) fputc('\n', out);
-  }
-  while (close-- > 0) fputc(')', out);
+  printtree(
+      t, false, [out](const char *s) { fputs(s, out); },
+      [out](const tree *n) {
+        fputc(' ', out);
+        if (n->left && (n->text[0] == ';' || n->text[0] == '#')) fputc('\n', out);
+      });
 }
 
 static void writes(const tree *t, std::string &buf) {
-  int close = 0;
-  for (; t; t = t->right) {
-    if (t->left) {
-      buf += '(';
-      writes(t->left, buf);
-      close++;
-    }
-    buf += t->text;
-  }
-  buf.append(close, ')');
+  printtree(t, false, [&buf](const char *s) { buf += s; }, [](const tree *) {});
 }
 
 static void setlength(std::string &buf, int pos) { buf.resize(pos > 0 ? (size_t)pos : 0); }
@@ -247,18 +280,7 @@ int treewrites(const tree *t, std::string &buf, int pos) {
 // parentheses (prefix ones too: "(!a)=b" must not read as !(a=b)) and the
 // free choice, a leaf with an empty text, is written "*".
 static void writefull(const tree *t, std::string &buf) {
-  int close = 0;
-  for (; t; t = t->right) {
-    if (!t->left && !t->right) {
-      buf += t->text[0] ? t->text : "*";
-      break;
-    }
-    buf += '(';
-    writefull(t->left, buf);
-    buf += t->text;
-    close++;
-  }
-  buf.append(close, ')');
+  printtree(t, true, [&buf](const char *s) { buf += s; }, [](const tree *) {});
 }
 
 static bool isname(const tree *t) {

@@ -99,6 +99,46 @@ TEST(Long, ChainsAndNesting) {
   EXPECT_EXIT(P(std::string(5000, '-') + "x"), testing::ExitedWithCode(0), "^Syntax error\n$");
 }
 
+// Conjunctions folded to the left: acc = acc & atom.
+TEST(Long, LeftDeepChain) {
+  tree *t = nullptr;
+  for (int i = 0; i < LONG; i++) {
+    tree *a = treecompose("=", treecompose(("x" + std::to_string(i)).c_str(), nullptr, nullptr), treenum(i));
+    t = t ? treecompose("&", t, a) : a;
+  }
+  EXPECT_EQ(treesize(t), 4 * LONG - 1);
+  EXPECT_EQ(treesizeof('&', t), LONG);
+  tree *c = treecopy(t);
+  EXPECT_EQ(treediff(t, c), 0);
+  EXPECT_EQ(treesearch("x0", 0, t), treesearch("=", 0, t)->left);   // the deepest atom comes first
+  tree *x = treesearchvarall("x0", 0, t);
+  EXPECT_EQ(W(x), "(x0=0)");
+  treefree(x);
+  std::string s, p;
+  int n = treewrites(t, s, 0), m = treewritep(t, p, 0, 0);
+  EXPECT_EQ(m, n + 1);
+  EXPECT_EQ(p, s + ";");
+  FILE *devnull = fopen("/dev/null", "w");
+  treewrite(t, devnull);
+  fclose(devnull);
+  COUNT = 0;
+  treedopostvoid(t, count);
+  EXPECT_EQ(COUNT, 4 * LONG - 1);
+  COUNT = 0;
+  treedoprevoid(t, countpre);
+  EXPECT_EQ(COUNT, 4 * LONG - 1);
+  EXPECT_EQ(treedopost(t, same), t);
+  treereplacestring(c, "x", "y");
+  treeaddnumber(c, 1);
+  EXPECT_EQ(treesearch("y0", 0, c)->text[0], 'y');
+  EXPECT_NE(treesearch("1", 0, c), nullptr);
+  EXPECT_EQ(treesearch("0", 0, c), nullptr);
+  eqstateconstruct(c, 1);   // no equality of two numbers: nothing changes
+  EXPECT_EQ(treesize(c), 4 * LONG - 1);
+  EXPECT_EQ(treediff(t, c), 1);
+  treefree(t), treefree(c);
+}
+
 // Well-formed texts: every operand is non-empty and brackets balance.
 struct textgen {
   std::mt19937 rng;
