@@ -108,12 +108,12 @@ tree *treecopy(const tree *t) {
   while (!todo.empty()) {
     auto [s, slot] = todo.back();
     todo.pop_back();
-    for (; s; s = s->right) {
+    for (; s; s = s->left) {   // pre-order keeps the walk in allocation order
       tree *n = treenewnode("treecompose");
       memcpy(n->text, s->text, TREE_TEXTLEN);
       *slot = n;
-      if (s->left) todo.push_back({s->left, &n->left});
-      slot = &n->right;
+      if (s->right) todo.push_back({s->right, &n->right});
+      slot = &n->left;
     }
   }
   return root;
@@ -189,9 +189,9 @@ int treediff(const tree *a, const tree *b) {
   while (!todo.empty()) {
     auto [x, y] = todo.back();
     todo.pop_back();
-    for (; x && y; x = x->right, y = y->right) {
+    for (; x && y; x = x->left, y = y->left) {
       if (strcmp(x->text, y->text) != 0) return 1;
-      if (x->left || y->left) todo.push_back({x->left, y->left});
+      if (x->right || y->right) todo.push_back({x->right, y->right});
     }
     if (x != y) return 1;
   }
@@ -205,9 +205,9 @@ int treesize(const tree *t) {
   while (STACK.size() > base) {
     const tree *c = STACK.back();
     STACK.pop_back();
-    for (; c; c = c->right) {
+    for (; c; c = c->left) {
       n++;
-      if (c->left) STACK.push_back(c->left);
+      if (c->right) STACK.push_back(c->right);
     }
   }
   return n;
@@ -220,12 +220,12 @@ int treesizeof(char op, const tree *t) {
   while (STACK.size() > base) {
     const tree *c = STACK.back();
     STACK.pop_back();
-    for (; c; c = c->right) {
+    for (; c; c = c->left) {
       if (c->text[0] != op) {
         n++;
         break;
       }
-      if (c->left) STACK.push_back(c->left);
+      if (c->right) STACK.push_back(c->right);
     }
   }
   return n;
@@ -311,9 +311,9 @@ void treereplacestring(tree *t, const char *s, const char *r) {
   while (STACK.size() > base) {
     tree *c = STACK.back();
     STACK.pop_back();
-    for (; c; c = c->right) {
+    for (; c; c = c->left) {
       stringreplacesubstring(c->text, s, r);
-      if (c->left) STACK.push_back(c->left);
+      if (c->right) STACK.push_back(c->right);
     }
   }
 }
@@ -324,14 +324,14 @@ static void addnumber(tree *t, long long k, bool cond, long long bound) {
   while (STACK.size() > base) {
     tree *c = STACK.back();
     STACK.pop_back();
-    for (; c; c = c->right) {
+    for (; c; c = c->left) {
       long long v;
       if (treeleadnum(c->text, &v) && (!cond || v > bound)) {
         char buf[32];
         snprintf(buf, sizeof buf, "%lld", v + k);
         treesettext(c, buf, "treeaddnumber");
       }
-      if (c->left) STACK.push_back(c->left);
+      if (c->right) STACK.push_back(c->right);
     }
   }
 }
@@ -382,7 +382,7 @@ void eqstateconstruct(tree *t, int w) {
   while (STACK.size() > base) {
     tree *c = STACK.back();
     STACK.pop_back();
-    for (; c; c = c->right) {
+    for (; c; c = c->left) {
       bool eq = strcmp(c->text, "=") == 0, ne = strcmp(c->text, "B") == 0;
       long long i, j;
       if ((eq || ne) && c->left && c->right && treeleadnum(c->left->text, &i) &&
@@ -390,7 +390,7 @@ void eqstateconstruct(tree *t, int w) {
         if (tree *r = bitframe(eq, i, j, w)) treereplace(c, r);
         break;   // the new subtree is not searched again
       }
-      if (c->left) STACK.push_back(c->left);
+      if (c->right) STACK.push_back(c->right);
     }
   }
 }
