@@ -225,6 +225,9 @@ TEST(prepmodel, definitionsandbuiltins) {
       // "// comments" go, "MAIN" is a header too
       {"MAIN // head\nDEFINE\nK=2\nVAR\n  s : {lo, hi}; // mode\nINIT\n  s = lo;\nTRANS\n  s = lo : s := K-1;\n",
        "MAINs:0..1;#s=0;#s=0:s=2-1;", {}},   // K-1 is text
+      {"LUM\nVAR\n  x : 0..1;\n  y : 0..1;\nINIT\n  x != y;\nTRANS\n  TRUE : (x, y) := (y, x);\n"
+       "  x = 0 : (x,y,x)=(1,2,3);\n",
+       "LUMx:0..1;y:0..1;#xBy;#1=1:x=y&y=x;x=0:x=1&y=2&x=3;", {}},
       {"", "", {}},
   };
   for (auto &r : rows) EXPECT_EQ(prep(r.model, r.defs), r.want) << r.model;
@@ -342,8 +345,35 @@ TEST(prepmodel, examplemodels) {
     for (const char *kw : {"VAR", "INIT", "TRANS", "SPEC", "TRUE", "record", ":=", "!=", "<=", ">=", "goto", "STEP"})
       EXPECT_EQ(t.find(kw), std::string::npos) << e.path() << " " << kw;
     EXPECT_GE(std::count(t.begin(), t.end(), '#'), 2) << e.path();
+    // the same model with CR LF line ends gives the same text
+    std::ifstream in(e.path(), std::ios::binary);
+    std::string src((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), crlf;
+    for (char c : src) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    prepdir d;
+    repinit();
+    EXPECT_EQ(PREPfile2txt(writemodel(crlf)), t) << e.path();
   }
   EXPECT_EQ(n, 13);
+}
+
+// Long lists stay iterative: 100,000 record fields and tuple components;
+// 20,000 enumeration items and family members.
+TEST(prepmodel, largeinputs) {
+  const int n = 100000, m = 20000;
+  std::string fields, items, names, values;
+  for (int i = 0; i < n; i++) {
+    fields += "f" + std::to_string(i) + " : 0..1; ";
+    names += (i ? ",v" : "v") + std::to_string(i % 7);
+    values += (i ? "," : "") + std::to_string(i % 2);
+  }
+  for (int i = 0; i < m; i++) items += (i ? ", k" : "k") + std::to_string(i);
+  std::string t = prep("LUM\nVAR\n  r : record { " + fields + "};\n  e : {" + items + "};\nINIT\n  e = k19999 & r.f5 = 1;\n"
+                       "TRANS\n  p[1.." + std::to_string(m) + "] : m(x);\n  1 = 1 : (" + names + ") := (" + values + ");\n"
+                       "SPEC\n  AG(p[7777].x = 0);\n");
+  EXPECT_EQ(t.compare(0, 20, "LUMr_f0:0..1;r_f1:0."), 0);
+  EXPECT_NE(t.find("r_f99999:0..1;e:0..19999;#e=19999&r_f5=1;#p_x_1:m(x);p_x_2:m(x);"), std::string::npos);
+  EXPECT_NE(t.find("p_x_20000:m(x);1=1:v0=0&v1=1&v2=0&"), std::string::npos);
+  EXPECT_NE(t.find("v4=1;#AG(p_x_7777.x=0);"), std::string::npos);
 }
 
 using prepdeath = testing::Test;
