@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
+#include <vector>
 #include <string>
 
 #include "tree/tree.h"
@@ -223,50 +225,79 @@ TEST(Fuzz, GeneratedTextsReadBack) {
 static int INCHILD;
 extern "C" int __lsan_is_turned_off() { return INCHILD || testing::internal::InDeathTestChild(); }
 
-// Runs one text in a child process: a finished run exits with 3, a rejected
-// text with 0 and its error line; a crash or a sanitizer report is anything else.
-static void runchild(const std::string &text, int *finished, int *rejected) {
-  int fd[2];
-  ASSERT_EQ(pipe(fd), 0);
+static std::string readall(int fd) {
+  std::string s;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, n);
+  close(fd);
+  return s;
+}
+
+// Runs texts[from..] in one child process, which reports the index of each
+// text before it starts on it. A finished batch exits with 3; a rejected text
+// ends the child with status 0 and its error line, and the next child goes
+// on after it. A crash or a sanitizer report is any other end.
+// Returns the index after the last text handled.
+static size_t runbatch(const std::vector<std::string> &texts, size_t from, int *finished,
+                       int *rejected) {
+  int status_fd[2], err_fd[2];
+  if (pipe(status_fd) != 0 || pipe(err_fd) != 0) abort();
   fflush(nullptr);
   pid_t pid = fork();
-  ASSERT_GE(pid, 0);
+  if (pid < 0) abort();
   if (pid == 0) {
     INCHILD = 1;
-    close(fd[0]);
-    dup2(fd[1], 2);
+    close(status_fd[0]);
+    close(err_fd[0]);
+    dup2(err_fd[1], 2);
     FILE *sink = fopen("/dev/null", "w");
-    exercise(text, sink);
+    for (size_t i = from; i < texts.size(); i++) {
+      uint32_t k = (uint32_t)i;
+      if (write(status_fd[1], &k, sizeof k) != sizeof k) _exit(4);
+      exercise(texts[i], sink);
+    }
     _exit(3);
   }
-  close(fd[1]);
-  std::string err;
-  char buf[512];
-  ssize_t n;
-  while ((n = read(fd[0], buf, sizeof buf)) > 0) err.append(buf, n);
-  close(fd[0]);
+  close(status_fd[1]);
+  close(err_fd[1]);
+  std::string st = readall(status_fd[0]);   // small: the child writes 4 bytes per text
+  std::string err = readall(err_fd[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status)) << text;
-  int code = WEXITSTATUS(status);
-  if (!balanced(text)) {
-    EXPECT_EQ(code, 0) << text;
-    EXPECT_EQ(err, "Syntax error\n") << text;
-  } else if (code == 0) {
-    EXPECT_TRUE(err == "Syntax error\n" || err == "string2tree error\n") << text << ": " << err;
-  } else {
-    EXPECT_EQ(code, 3) << text << ": " << err;
+  size_t last = from;
+  if (st.size() >= 4) {
+    uint32_t k;
+    memcpy(&k, st.data() + st.size() - 4, 4);
+    last = k;
   }
-  (code == 3 ? *finished : *rejected) += 1;
+  const std::string &text = texts[last];
+  EXPECT_TRUE(WIFEXITED(status)) << text;
+  int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (code == 3) {
+    for (size_t i = from; i < texts.size(); i++) EXPECT_TRUE(balanced(texts[i])) << texts[i];
+    *finished += (int)(texts.size() - from);
+    return texts.size();
+  }
+  for (size_t i = from; i < last; i++) EXPECT_TRUE(balanced(texts[i])) << texts[i];
+  *finished += (int)(last - from);
+  *rejected += 1;
+  EXPECT_EQ(code, 0) << text << ": " << err;
+  if (!balanced(text))
+    EXPECT_EQ(err, "Syntax error\n") << text;
+  else
+    EXPECT_TRUE(err == "Syntax error\n" || err == "string2tree error\n") << text << ": " << err;
+  return last + 1;
 }
 
 TEST(Fuzz, MutatedAndRandomTextsInChildren) {
   textgen g{std::mt19937(777)};
   const std::string alphabet = "#;:UR|&AEFGX!>=<?@{}B+-*/%()[],.xy19_^";
-  int finished = 0, rejected = 0;
-  for (int i = 0; i < 600; i++) {
+  std::vector<std::string> texts;
+  int unbalanced = 0;
+  while (texts.size() < 1200) {
     std::string s;
-    if (i % 4 == 3) {   // raw characters
+    if (texts.size() % 4 == 3) {   // raw characters
       int n = 1 + g.pick(30);
       for (int k = 0; k < n; k++) s += alphabet[g.pick((int)alphabet.size())];
     } else {
@@ -281,9 +312,13 @@ TEST(Fuzz, MutatedAndRandomTextsInChildren) {
         }
       }
     }
-    runchild(s, &finished, &rejected);
-    if (HasFatalFailure()) return;
+    // every unbalanced text costs a process: keep a sample of them
+    if (!balanced(s) && ++unbalanced > 100) continue;
+    texts.push_back(s);
   }
-  EXPECT_GT(finished, 100);   // both outcomes occur
-  EXPECT_GT(rejected, 100);
+  int finished = 0, rejected = 0;
+  for (size_t i = 0; i < texts.size() && !HasFailure();) i = runbatch(texts, i, &finished, &rejected);
+  EXPECT_EQ(finished + rejected, (int)texts.size());
+  EXPECT_GT(finished, 400);   // both outcomes occur
+  EXPECT_GT(rejected, 200);
 }
