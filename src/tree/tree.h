@@ -20,7 +20,8 @@ struct tree {
 // Process-wide trace log "loglmt.tmp"; may be null (writers then skip).
 extern FILE *lmtlog;
 
-// ---- construction
+// ---- construction (nodes come from these builders and go back with treefree;
+// a text over 63 characters ends with "<operation> error")
 tree *treecompose(const char *text, tree *left, tree *right);  // takes left, right
 tree *treenum(int n);
 tree *treeconst(int v);                                  // 0 -> "_", 1 -> "^"
@@ -84,12 +85,15 @@ int fileok(const std::string &path);
 double utiltime(int mode);
 
 // ---- parser and printers
+// Unbalanced brackets, a missing left operand of a two-operand operator and
+// nesting deeper than 2000 end with "Syntax error"; "x=*" gives "=" over x
+// and a leaf with an empty text (free choice).
 tree *string2tree(char *text);                           // text is overwritten
 tree *string2tree(const std::string &text);              // parses a scratch copy
 tree *string2tree_local(char *text, const char *ops);
 void treewrite(const tree *t, FILE *out);
 int treewrites(const tree *t, std::string &buf, int pos);
-int treewritep(const tree *t, std::string &buf, int len, int mode);
+int treewritep(const tree *t, std::string &buf, int len, int mode);  // reads back as the same tree
 void treew(const tree *t);
 
 // Operator tables, weakest (OP9) to strongest (OP1), and the duality pairs.
