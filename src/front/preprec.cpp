@@ -71,7 +71,13 @@ std::string PREPreplaceRECORD(std::string text) {
         decls += el->left->text;
         decls += S;
         decls += ':';
-        decls += el->right->text;
+        if (el->right->left || el->right->right) {   // a type expression, such as 0..N+1
+          std::string ty;
+          treewrites(el->right, ty, 0);
+          decls += ty;
+        } else {
+          decls += el->right->text;
+        }
         decls += ';';
       }
       t = cell ? t->right : nullptr;

@@ -39,6 +39,8 @@ TEST(preprecord, declarationsandaccesses) {
       // "record" only as a whole word after ':' and before '{'
       {"recorded : 0..1; x : 0..recorded;", "recorded : 0..1; x : 0..recorded;"},
       {"x : record;", "x : record;"},
+      // a type written as an expression keeps its whole text
+      {"r : record { a : 0..3+1; b : 0..7 }; r.a", "r_a:(0..3+1);r_b:0..7;r_a"},
       {"no records here", "no records here"},
   };
   for (auto &r : rows) EXPECT_EQ(PREPreplaceRECORD(r.in), r.out) << r.in;
