@@ -7,12 +7,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 struct lumrun {
-  std::string out;   // standard output
+  std::string out;   // standard output, seconds replaced by T (runs may be slow)
   std::string err;   // standard error
   int status;        // exit status, or -1 when the process did not exit normally
 };
@@ -47,7 +48,8 @@ inline lumrun lumetrun(const std::vector<std::string> &args, const std::filesyst
   int rc = std::system(cmd.c_str());
   lumrun r;
   r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  r.out = lumslurp(dir / ".stdout");
+  static const std::regex secs("time( ?= ?)[0-9]+");
+  r.out = std::regex_replace(lumslurp(dir / ".stdout"), secs, "time$1T");
   r.err = lumslurp(dir / ".stderr");
   return r;
 }
