@@ -264,3 +264,28 @@ TEST(mgett, NothingLeft) {
 }
 
 }  // namespace
+
+namespace {
+
+// Families give tens of thousands of transitions: the left-nested relation
+// must be built, copied and freed without deep recursion.
+TEST(mgett, ManyTransitions) {
+  const int n = 100000;
+  prg p;
+  p.PRCNT = 1;
+  p.procs.resize(1);
+  for (int i = 0; i < n; i++) p.procs[0].trans.push_back(trans("g", "a"));
+  p.procs[0].n = n;
+  tree *r = mgett(p);
+  int depth = 0;
+  const tree *t = r;
+  for (; t && t->text[0] == '|'; t = t->left) depth++;
+  EXPECT_EQ(depth, n - 1);
+  tree *c = treecopy(r);
+  EXPECT_EQ(treediff(r, c), 0);
+  treefree(c);
+  treefree(r);
+  for (tree *x : p.procs[0].trans) treefree(x);
+}
+
+}  // namespace
