@@ -117,17 +117,17 @@ tbd DMCeg(tbd f) {
 }
 
 // E[h U g'] with g' = g AND Fair: least fixpoint of g' OR (h AND EX Z);
-// h = TBDnull stands for true (E F).
+// h = TBDnull stands for true (E F). The image distributes over OR, so each
+// step takes the predecessors of the states added by the step before only;
+// the loop ends when a step adds nothing, which is decided exactly.
 static tbd DMCeu(tbd h, tbd g) {
-  tbd g0 = TBDcn(g, DMCfair());
-  tbd z = g0;
-  DMCloopstart();
+  tbd z = TBDcn(g, DMCfair());
+  tbd fresh = z;
   for (;;) {
-    tbd b = TBDbw(z);
-    tbd next = TBDds(g0, h == TBDnull ? b : TBDcn(h, b));
-    bool done = DMCconverged(next, z, DMCUP);
-    z = next;
-    if (done) return z;
+    tbd b = TBDbw(fresh);
+    fresh = andnot(h == TBDnull ? b : TBDcn(h, b), z);
+    if (fresh == TBDomg || TBDmp(fresh)) return z;
+    z = TBDds(z, fresh);
   }
 }
 
@@ -220,18 +220,17 @@ tbd m2prop(tree *f) {
   return DMCkept(r);
 }
 
+// U stops growing exactly when a step finds no state outside it: the states
+// that reach the goal in one more step then already reach it sooner.
 int optDMCef(tbd init, tbd goal) {
   tbd c = andnot(init, goal);
   tbd x = goal, u = goal;
-  DMCloopstart();
   for (;;) {
     x = TBDbw(x);
     c = andnot(c, x);
     if (TBDmp(c)) return 1;
-    tbd un = TBDds(u, x);
-    bool done = DMCconverged(un, u, DMCUP);
-    u = un;
-    if (done) return 0;
+    if (TBDmp(andnot(x, u))) return 0;
+    u = TBDds(u, x);
   }
 }
 

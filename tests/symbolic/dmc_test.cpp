@@ -2,6 +2,9 @@
 // fairness, built-in properties, and the formulas outside the fragment.
 #include "symtest.h"
 
+// One node store for the whole test program, created before any test runs.
+static const int storeready = (TBDmminitialize(64), 1);
+
 // Every property class on random programs, with and without fairness: the
 // backward verdict (code -1) must match the oracle; A G p and E F p also
 // through the forward methods with every code digit.
