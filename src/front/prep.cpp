@@ -2,6 +2,7 @@
 // substitution pass.
 #include "front/prep.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -195,7 +196,7 @@ struct REPtrie {
     int child;     // first child, -1 none
     int sibling;   // next sibling, -1 none
     int slot;      // lowest slot whose name ends here, -1 none
-    unsigned char ch;
+    unsigned char ch;   // character on the edge into this node
   };
   std::vector<node> nodes;
   int root[256];   // first-level node per character, -1 none

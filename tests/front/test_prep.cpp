@@ -233,6 +233,19 @@ TEST(prepmodel, definitionsandbuiltins) {
   for (auto &r : rows) EXPECT_EQ(prep(r.model, r.defs), r.want) << r.model;
 }
 
+// The driver sets the table up before it reads the command line: the
+// definitions are adopted when preprocessing starts, still ahead of the
+// built-ins.
+TEST(prepmodel, definitionsaddedafterrepinit) {
+  prepdir d;
+  PARdefs.clear();
+  repinit();
+  PARdefs = {"N=5", "FALSE=1=1"};
+  std::string t = PREPfile2txt(writemodel("LUM\nDEFINE\nN=3\nVAR\n  x : 0..N;\nINIT\n  FALSE;\nTRANS\n\n"));
+  PARdefs.clear();
+  EXPECT_EQ(t, "LUMx:0..5;#1=1;#");
+}
+
 TEST(prepmodel, enumerations) {
   struct row { std::string model, want; };
   const std::vector<row> rows = {
