@@ -431,7 +431,7 @@ constexpr int ARIT_REDLIMIT = 4000;
 static bitvec ARIToperand(tree *t) {
   bitvec v = BITfromlist(t);
   for (tree *&x : v)
-    if (treesize(x) <= ARIT_REDLIMIT) x = TLFred(x);
+    if ((x->left || x->right) && treesize(x) <= ARIT_REDLIMIT) x = TLFred(x);
   return v;
 }
 

@@ -149,10 +149,16 @@ tree *BITite(tree *c, tree *t, tree *e) {
     treefree(e);
     return t;
   }
-  if (BITisconst(t, 1)) return BITor(c, e);
-  if (BITisconst(t, 0)) return BITand(BITnot(c), e);
-  if (BITisconst(e, 0)) return BITand(c, t);
-  if (BITisconst(e, 1)) return BITor(BITnot(c), t);
+  if (BITisconst(t, 1) || BITisconst(t, 0)) {  // ite(c, T, e) = c | e;  ite(c, F, e) = !c & e
+    const bool one = BITisconst(t, 1);
+    treefree(t);
+    return one ? BITor(c, e) : BITand(BITnot(c), e);
+  }
+  if (BITisconst(e, 1) || BITisconst(e, 0)) {  // ite(c, t, T) = !c | t;  ite(c, t, F) = c & t
+    const bool one = BITisconst(e, 1);
+    treefree(e);
+    return one ? BITor(BITnot(c), t) : BITand(c, t);
+  }
   tree *c2 = treecopy(c);
   return BITor(BITand(c, t), BITand(BITnot(c2), e));
 }

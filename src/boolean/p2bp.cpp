@@ -215,6 +215,16 @@ prg *p2bp(const prg *p) {
   return q;
 }
 
+void prgfree(prg *p) {
+  if (!p) return;
+  for (tree *t : {p->vlist, p->prog, p->deadtr, p->varc, p->dead}) treefree(t);
+  for (prgproc &s : p->procs) {
+    for (tree *t : s.trans) treefree(t);
+    for (tree *t : s.calls) treefree(t);
+  }
+  delete p;
+}
+
 static void prgtree(const tree *t, FILE *out) {
   treewrite(t, out);
   std::fputc('\n', out);

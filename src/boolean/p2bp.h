@@ -24,6 +24,8 @@ tree *INFOconstr_a(const tree *vlist);
 // ---- the encoding
 // A new Boolean program record: every component encoded, the input unchanged.
 prg *p2bp(const prg *p);
+// Releases a record made by p2bp (or any record whose trees it owns).
+void prgfree(prg *p);
 // Dump of a program record (the debug dump of the driver) on out.
 void prgwrite(const prg *p, FILE *out);
 

@@ -234,8 +234,8 @@ TEST(Arit, ListHelpers) {
   treefree(a);
   treefree(b);
   treefree(h);
-  EXPECT_EQ(ARITdiv2(BTvar(1, 2), nullptr), nullptr);
   tree *three = BOOLconstructnum(3), *x = BTvar(1, 2);
+  EXPECT_EQ(ARITdiv2(x, nullptr), nullptr);
   EXPECT_EQ(ARITdiv2(x, three), nullptr);  // not 2: x stays with the caller
   treefree(x);
   treefree(three);

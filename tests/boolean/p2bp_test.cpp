@@ -11,6 +11,11 @@
 #include "booltest.h"
 #include "tree/tree.h"
 
+// Death-test children end through the fatal path and keep their trees.
+extern "C" __attribute__((weak)) int __lsan_is_turned_off() {
+  return testing::internal::InDeathTestChild();
+}
+
 namespace {
 
 tree *parse(const char *s) { return string2tree(std::string(s)); }
@@ -98,7 +103,8 @@ TEST(P2bpDeath, UndeclaredNameAndHugeBound) {
 
 // x : 0..5 (bits 1-3), y : 0..2 (bits 4-5); next state bits 6-10.
 struct program {
-  prg p{};
+  prg &p = *new prg{};
+  ~program() { prgfree(&p); }
   program() {
     p.vlist = parse("x:0..5;y:0..2");
     p.BOOLN = INFOvlist(p.vlist);
@@ -174,6 +180,7 @@ TEST(P2bp, EncodedProgramMeansTheIntegerProgram) {
     ASSERT_EQ(BTeval(r->left, a), s.x == 0 && s.y == 2);
     ASSERT_EQ(BTeval(prop->right->right, a), s.x <= 5);
   }
+  prgfree(q);
 }
 
 std::string dump(const prg *p) {
@@ -188,7 +195,7 @@ std::string dump(const prg *p) {
 }
 
 TEST(P2bp, DumpFormat) {
-  prg p{};
+  prg &p = *new prg{};
   p.prog = parse("a#b");
   p.BOOLN = 3;
   p.varc = parse("1");
@@ -211,6 +218,7 @@ TEST(P2bp, DumpFormat) {
             "P1T1:(1 : 4 )\n\n"
             "P1T2:(2 : 5 )\nf \n"
             "P0T0:(! 1 : 4 )\n");
+  prgfree(&p);
 }
 
 // A right spine of 100,000 conjuncts is encoded without deep recursion.
@@ -234,7 +242,7 @@ TEST(P2bp, LongConjunctionChain) {
 }
 
 TEST(P2bp, RecordWithoutNumbersIsNumberedByTheEncoder) {
-  prg p{};
+  prg &p = *new prg{};
   p.vlist = parse("x:0..3;y:0..1");
   p.prog = parse("x:0..3;y:0..1#Vx=2&Vy=1");
   prg *q = p2bp(&p);
@@ -243,6 +251,8 @@ TEST(P2bp, RecordWithoutNumbersIsNumberedByTheEncoder) {
   EXPECT_TRUE(BTeval(q->prog->right, a));
   a[3] = 0;
   EXPECT_FALSE(BTeval(q->prog->right, a));
+  prgfree(q);
+  prgfree(&p);
 }
 
 }  // namespace
