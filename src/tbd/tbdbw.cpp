@@ -30,6 +30,7 @@ tbd TBDrp(tbd f, tbd g, int a, int b) {
   }
   uint32_t op = rpcode(a, b);
   if (tbd r = TBDmmgetc(op, f, g)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f), G = TBDnd(g);
   int c = TBDcase(F.label, G.label);
   int v = c >= 6 ? (G.label < 0 ? -G.label : G.label) : (F.label < 0 ? -F.label : F.label);
@@ -67,6 +68,7 @@ template <class M>
 static tbd relabel(tbd f, uint32_t op, uint32_t key, M map) {
   if (TBDterminal(f)) return f;
   if (tbd r = TBDmmgetc(op, key, f)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   int v = F.label < 0 ? -F.label : F.label;
   int w = map(v);

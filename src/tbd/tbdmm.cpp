@@ -13,6 +13,7 @@ TBDtable TBDttb;
 TBDcache TBDctb;
 TBDstats TBDst;
 uint64_t TBDclcktotal;
+intptr_t TBDstackbase;
 
 static uint32_t poolchunks;         // chunks allocated
 static uint32_t pooltop;            // first never-used handle
@@ -93,6 +94,8 @@ static void slotinsert(tbd *slots, int32_t size, tbd f) {
 void TBDmminitialize(int n) {
   if (storebits >= 0) return;
   storebits = n;
+  char here;
+  TBDstackbase = (intptr_t)&here;
   TBDchunks[0] = newchunk();
   poolchunks = 1;
   pooltop = 3;                      // 0 empty, 1 and 2 the terminals

@@ -86,6 +86,7 @@ enum : uint32_t {
   TBDOP_RESTRICT = 2048,            // restriction (x = node, y = literal)
   TBDOP_POS = 4096,                 // positive form
   TBDOP_BDD = 16384,                // plain BDD form
+  TBDOP_VALID = 32768,              // validity by cofactors (result TBDtau / TBDomg)
   TBDOP_RPE0 = 65793,               // relational product, exists, parity 0
   TBDOP_RPA1 = 65794,               // relational product, forall, parity 1
   TBDOP_RPA0 = 65795,               // relational product, forall, parity 0
@@ -97,6 +98,7 @@ struct TBDstats {
   uint64_t made;                    // nodes inserted into the unique table
   uint64_t found;                   // unique-table lookups answered by an existing node
   uint64_t probes;                  // occupied slots compared during lookups
+  uint64_t validfallbacks;          // validity tests left to variable elimination
   uint64_t collections;             // garbage collections run
   uint64_t freed;                   // nodes freed by collections
 };
@@ -149,3 +151,13 @@ int p2intlen(const int *values);
 
 // Fatal end through utilerror ("%s error").
 [[noreturn]] void TBDerror(const char *tag);
+
+// The recursive operations descend one level per variable. A TBD over tens
+// of thousands of variables would exhaust the stack: such a run ends as out
+// of memory instead of crashing.
+extern intptr_t TBDstackbase;       // stack address at initialisation
+constexpr intptr_t TBDSTACKLIMIT = 6 << 20;
+inline void TBDstackcheck() {
+  char here;                        // callers may sit above the base: signed distance
+  if (TBDstackbase - (intptr_t)&here > TBDSTACKLIMIT) TBDerror("low memory, exit");
+}

@@ -108,6 +108,7 @@ tbd TBDcn(tbd f, tbd g) {
   if (f == TBDtau) return g;
   if (f == g) return f;             // f AND f = f
   if (tbd r = TBDmmgetc(TBDOP_CN, f, g)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f), G = TBDnd(g);
   tbd r, r0, r1;
   switch (TBDcase(F.label, G.label)) {
@@ -159,6 +160,7 @@ tbd TBDrestrict(tbd f, int l) {
   int c = std::abs(l);
   if (c < TBDvar(f)) return f;      // x_c is above every variable of f
   if (tbd r = TBDmmgetc(TBDOP_RESTRICT, f, (uint32_t)l)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   tbd r;
   if (F.label == c || F.label == -c) {
@@ -215,9 +217,46 @@ int TBDmaxlabel(tbd f) {
 
 // Quantifying from the largest variable upwards keeps the restrictions cheap:
 // the variable eliminated sits just above the terminals.
+int TBDvalidfactor = 4;
+
+// The cofactor recursion answers most sets in linear time; when it starts to
+// build large conjunctions the elimination from the largest variable takes over.
 tbd TBDiterativeabs(tbd f) {
+  tbd v = TBDvalid(f);
+  if (v != TBDnull) return v;
+  TBDst.validfallbacks++;
   while (!TBDterminal(f)) f = TBDbs(TBDmaxlabel(f), f);
   return f;
+}
+
+static uint64_t validbudget;         // TBDst.made may not pass this during TBDvalid
+
+// f is valid iff both cofactors on its top variable are. A positive node's
+// cofactors lo AND rest, hi AND rest are valid iff lo, hi and rest are, which
+// needs no new node; a negative node needs the two conjunctions. TBDnull when
+// the conjunctions grew past the budget.
+static tbd validrec(tbd f) {
+  if (TBDterminal(f)) return f;
+  if (tbd r = TBDmmgetc(TBDOP_VALID, 0, f)) return r;
+  TBDstackcheck();
+  if (TBDst.made >= validbudget) return TBDnull;
+  const TBDnode F = TBDnd(f);
+  tbd r = TBDtau;
+  if (F.label > 0) {
+    for (tbd c : {F.rest, F.lo, F.hi})
+      if ((r = validrec(c)) != TBDtau) break;
+  } else {
+    for (tbd c : {F.lo, F.hi})
+      if ((r = validrec(TBDng(TBDcn(c, F.rest)))) != TBDtau) break;
+  }
+  if (r != TBDnull) TBDmmputc(TBDOP_VALID, 0, f, r);
+  return r;
+}
+
+tbd TBDvalid(tbd f) {
+  uint64_t k = (uint64_t)TBDvalidfactor;
+  validbudget = TBDst.made + k * ((uint64_t)TBDmmnodecnt(f) + 256);
+  return validrec(f);
 }
 
 int TBDmp(tbd f) { return TBDiterativeabs(TBDng(f)) == TBDtau; }
@@ -234,6 +273,7 @@ tbd TBDiterativeabseven(tbd f, int p) {
 
 tbd TBDone(tbd f) {
   if (TBDterminal(f)) return f;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   int v = F.label < 0 ? -F.label : F.label;
   tbd f0 = TBDcn(F.lo, F.rest);
@@ -271,6 +311,7 @@ std::vector<int> TBDwriteOne(tbd cube, int n) {
 tbd TBDreplace(tbd f, const TBDmap &map) {
   if (TBDterminal(f)) return f;
   if (tbd r = TBDmmgetc(TBDOP_REPLACE, f, map.id)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   int v = F.label < 0 ? -F.label : F.label;
   tbd a = TBDreplace(F.lo, map);
@@ -290,6 +331,7 @@ tbd TBDreplace(tbd f, const TBDmap &map) {
 tbd TBDpos(tbd f) {
   if (TBDterminal(f)) return f;
   if (tbd r = TBDmmgetc(TBDOP_POS, 0, f)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   tbd lo = F.lo, hi = F.hi, rest = F.rest;
   int v = F.label;
@@ -358,6 +400,7 @@ int iTBDeq(tbd f, tbd g) {
 tbd TBDbdd(tbd f) {
   if (TBDterminal(f)) return f;
   if (tbd r = TBDmmgetc(TBDOP_BDD, 0, f)) return r;
+  TBDstackcheck();
   const TBDnode F = TBDnd(f);
   int v = F.label < 0 ? -F.label : F.label;
   tbd f0 = TBDcn(F.lo, F.rest), f1 = TBDcn(F.hi, F.rest);

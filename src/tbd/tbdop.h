@@ -36,6 +36,8 @@ tbd TBDrestrict(tbd f, int l);
 tbd TBDbs(int v, tbd f);            // forall x_v. f
 tbd TBDxb(int v, tbd f);            // exists x_v. f
 tbd TBDiterativeabs(tbd f);
+tbd TBDvalid(tbd f);                // TBDtau / TBDomg by cofactors, TBDnull past its node budget
+extern int TBDvalidfactor;          // TBDvalid may make this many nodes per node of f (plus 256)
 int TBDmp(tbd f);
 int TBDmaxlabel(tbd f);
 tbd TBDiterativeabseven(tbd f, int p);

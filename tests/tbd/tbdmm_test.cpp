@@ -238,3 +238,19 @@ TEST(TBDmmDeathTest, LowMemoryEndsTheRun) {
       testing::ExitedWithCode(0), "low memory, exit error");
 }
 #endif
+
+TEST(TBDmmDeathTest, DeepChainEndsAsLowMemory) {
+  teststore();
+  EXPECT_EXIT(
+      {
+        tbd chain = TBDtau;         // x_2 AND x_4 AND ... over 200,000 variables
+        for (int k = 100000; k >= 1; k--) chain = TBDcn(TBDap(2 * k), chain);
+        TBDrn(chain);
+        std::exit(1);
+      },
+      testing::ExitedWithCode(0), "low memory, exit error");
+  tbd chain = TBDtau;               // a few thousand levels are fine
+  for (int k = 3000; k >= 1; k--) chain = TBDcn(TBDap(2 * k), chain);
+  EXPECT_EQ(TBDmmnodecnt(TBDrn(chain)), 3000);
+  EXPECT_EQ(TBDmp(chain), 0);
+}

@@ -92,7 +92,9 @@ TEST(TBDop, RandomFunctionsAgreeWithTruthTables) {
   std::mt19937 rng(12345);
   const std::vector<int> vars = varrange(1, TTVARS);
   int checked = 0;
+  uint64_t fallbacks = TBDst.validfallbacks;
   for (int round = 0; round < 60; round++) {
+    TBDvalidfactor = round % 2 ? 0 : 4;   // odd rounds: validity by elimination only
     int nv = 2 + round % (TTVARS - 1);
     auto pool = randomfns(rng, varrange(1, nv), 60);
     for (const randfn &r : pool) {
@@ -111,6 +113,8 @@ TEST(TBDop, RandomFunctionsAgreeWithTruthTables) {
       ASSERT_EQ(ttof(TBDxb(v, a.f)), ttexists(a.t, v));
       ASSERT_EQ(ttof(TBDbs(v, a.f)), ttforall(a.t, v));
       ASSERT_EQ(TBDiterativeabs(a.f), a.t.all() ? TBDtau : TBDomg);
+      tbd val = TBDvalid(a.f);
+      ASSERT_TRUE(val == TBDnull || val == (a.t.all() ? TBDtau : TBDomg));
       ASSERT_EQ(TBDmp(a.f), a.t.none() ? 1 : 0);
       ASSERT_EQ(iTBDeq(a.f, b.f), a.t == b.t ? 1 : 0);
       tbd p = TBDpos(a.f);
@@ -140,6 +144,8 @@ TEST(TBDop, RandomFunctionsAgreeWithTruthTables) {
       ASSERT_EQ(m, seenmax);
     }
   }
+  TBDvalidfactor = 4;
+  EXPECT_GT(TBDst.validfallbacks, fallbacks + 500);
   EXPECT_GT(checked, 3000);
   EXPECT_EQ(TBDmmcheck(), 0);
 }
