@@ -240,6 +240,7 @@ int TBDmmnodecnt(tbd f) {
 
 static int64_t treesz(tbd f, std::unordered_map<tbd, int64_t> &memo) {
   if (f == TBDnull || TBDterminal(f) || TBDmk(f) < 0) return 0;
+  TBDstackcheck();
   auto it = memo.find(f);
   if (it != memo.end()) return it->second;
   const TBDnode n = TBDnd(f);
@@ -361,6 +362,7 @@ static void checkrec(tbd f, int lo, int hi, std::unordered_set<tbd> &seen) {
   if (v > hi) TBDerror("TBDcheck >");
   if (v < lo) TBDerror("TBDcheck <");
   if (!seen.insert(f).second) return;
+  TBDstackcheck();
   const TBDnode n = TBDnd(f);
   checkrec(n.lo, v + 1, hi, seen);
   checkrec(n.hi, v + 1, hi, seen);
@@ -398,6 +400,7 @@ static bool literalnode(const TBDnode &n) {
 
 static void writerec(tbd f, int d, int depth, FILE *out) {
   if (depth > 0 && d >= depth) return;
+  TBDstackcheck();
   for (int i = 0; i < d; i++) std::fputc(' ', out);
   if (f == TBDtau) { std::fputs("T\n", out); return; }
   if (f == TBDomg) { std::fputs("F\n", out); return; }
@@ -417,6 +420,7 @@ void TBDwrite(tbd f, int depth, FILE *out) { writerec(f, 0, depth, out); }
 
 static void clauserec(tbd f, std::vector<int> &lits, FILE *out) {
   if (f == TBDtau) return;
+  TBDstackcheck();
   if (f == TBDomg) {
     for (int l : lits) std::fprintf(out, "%i ", l);
     std::fputs("0\n", out);
