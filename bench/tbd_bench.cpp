@@ -136,9 +136,11 @@ void BM_counter24bw1000(benchmark::State &state) {
   ggt = nullptr;
 }
 
-// Emptiness test with a cold computed table on a kept result.
+// Emptiness test with a cold computed table on a kept result; range(0) is
+// TBDvalidfactor (0: variable elimination only).
 template <class B>
 void mpcost(benchmark::State &state, B build) {
+  TBDvalidfactor = (int)state.range(0);
   emptystore();
   tbd f = build();
   TBDkp(f);
@@ -153,6 +155,7 @@ void mpcost(benchmark::State &state, B build) {
   state.counters["empty"] = r;
   state.counters["nodes"] = TBDmmnodecnt(f);
   TBDdr(f);
+  TBDvalidfactor = 4;
 }
 
 void BM_mp_equality32(benchmark::State &state) { mpcost(state, [] { return equality(32); }); }
@@ -178,7 +181,7 @@ void BM_mp_counterstate(benchmark::State &state) {
 BENCHMARK(BM_equality32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_clauses)->Args({80, 24})->Args({90, 30})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_counter24bw1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_mp_equality32)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_mp_clauses80x24)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_mp_counterrel24)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_mp_counterstate)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_mp_equality32)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_mp_clauses80x24)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_mp_counterrel24)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_mp_counterstate)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);

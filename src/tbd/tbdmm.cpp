@@ -330,6 +330,22 @@ int TBDclck(tbd f) {
   return k;
 }
 
+void TBDstatswrite(FILE *out) {
+  double lookups = (double)(TBDst.found + TBDst.made);
+  std::fprintf(out, "nodes made       : %llu\n", (unsigned long long)TBDst.made);
+  std::fprintf(out, "nodes found      : %llu (%.2f probes/lookup)\n", (unsigned long long)TBDst.found,
+               lookups > 0 ? (double)TBDst.probes / lookups : 0.0);
+  std::fprintf(out, "nodes live       : %llu\n", (unsigned long long)TBDmmlive());
+  std::fprintf(out, "unique slots     : %i\n", TBDttb.size);
+  std::fprintf(out, "cache entries    : %u\n", TBDctb.size);
+  std::fprintf(out, "cache lookups    : %llu (%.1f %% hits)\n", (unsigned long long)TBDctb.lookups,
+               TBDctb.lookups ? 100.0 * (double)TBDctb.hits / (double)TBDctb.lookups : 0.0);
+  std::fprintf(out, "collections      : %llu (%llu freed)\n", (unsigned long long)TBDst.collections,
+               (unsigned long long)TBDst.freed);
+  std::fprintf(out, "validity by elim : %llu\n", (unsigned long long)TBDst.validfallbacks);
+  std::fprintf(out, "store bytes      : %llu\n", (unsigned long long)TBDmmbytes());
+}
+
 uint64_t TBDmmlive() { return pooltop < 3 ? 0 : pooltop - 3 - freecount; }
 
 uint64_t TBDmmbytes() {

@@ -133,6 +133,9 @@ int TBDmmnodecnt1(tbd f);
 int TBDmmmarkset(tbd f, int key);
 void TBDmmmarkclear(int key);
 
+// Store counters as aligned "label : value" lines (debug output, TBD log).
+void TBDstatswrite(FILE *out);
+
 // Pool figures.
 uint64_t TBDmmlive();               // nodes currently allocated (terminals excluded)
 uint64_t TBDmmbytes();              // bytes held by the pool and both tables

@@ -201,6 +201,8 @@ TEST(TBDmm, Dumps) {
   ASSERT_NE(std::fgets(buf, sizeof buf, tmp), nullptr);
   std::fclose(tmp);
   EXPECT_STREQ(buf, "3 -1 4 0\n");
+  std::string stats = dump([](tbd, int, FILE *out) { TBDstatswrite(out); }, TBDnull, 0);
+  EXPECT_NE(stats.find("nodes live       : " + std::to_string(TBDmmlive()) + "\n"), std::string::npos);
 }
 
 TEST(TBDmmDeathTest, CheckFailures) {
