@@ -2,6 +2,7 @@
 // over a range of widths, and a 50-variable 16-bit program with sums and
 // comparisons in its guards, encoded by p2bp.
 //   p2bp_bench ops [maxw_mul] [maxw_div]   one line per operator and width
+//   p2bp_bench op OPS width                 the operators in OPS at one width
 //   p2bp_bench prog [nvars] [width]        the program record
 //   p2bp_bench naive [maxw maxw_div]              sequential shift-and-add and
 //                                          restoring division, for comparison
@@ -41,11 +42,11 @@ static long long bitsizes(const tree *l, int *nbits, long long *maxbit) {
   return total;
 }
 
-static void ops(int maxmul, int maxdiv) {
+static void ops(int maxmul, int maxdiv, int minw = 2, const char *which = "*/%") {
   std::printf("op width nodes maxbit bits seconds\n");
-  for (char op : std::string("*/%")) {
+  for (char op : std::string(which)) {
     int maxw = op == '*' ? maxmul : maxdiv;
-    for (int w = 2; w <= maxw; w++) {
+    for (int w = minw; w <= maxw; w++) {
       double t = now();
       tree *r = ARITapply(treecompose(std::string(1, op).c_str(), var(1, w), var(1 + w, w)));
       r = TLFnnf(r);
@@ -182,9 +183,11 @@ int main(int argc, char **argv) {
     ops(argc > 2 ? std::atoi(argv[2]) : 12, argc > 3 ? std::atoi(argv[3]) : 12);
   else if (argc >= 2 && !std::strcmp(argv[1], "prog"))
     prog(argc > 2 ? std::atoi(argv[2]) : 50, argc > 3 ? std::atoi(argv[3]) : 16);
+  else if (argc >= 4 && !std::strcmp(argv[1], "op"))
+    ops(std::atoi(argv[3]), std::atoi(argv[3]), std::atoi(argv[3]), argv[2]);
   else if (argc >= 2 && !std::strcmp(argv[1], "naive"))
     naive(argc > 2 ? std::atoi(argv[2]) : 6, argc > 3 ? std::atoi(argv[3]) : 3);
   else
-    std::fprintf(stderr, "usage: %s ops [maxw_mul maxw_div] | prog [nvars width]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s ops [maxw_mul maxw_div] | op OPS width | prog [nvars width] | naive [maxw maxw_div]\n", argv[0]);
   return 0;
 }

@@ -9,6 +9,7 @@
 // soon as a result bit is fixed on the remaining value range.
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "boolean/aritbits.h"
@@ -187,6 +188,32 @@ static bitvec BITbitwise(bitvec a, bitvec b, bool conj) {
 
 // ---- multiplication
 
+// Disjunctive normal form of a product bit when it is no larger: only for
+// bits over at most ARIT_DNFVARS variables, since the normal form of a wide
+// product bit grows exponentially with the width.
+constexpr size_t ARIT_DNFVARS = 6;
+
+static bool ARITsupport(const tree *t, std::vector<std::string> &vars) {
+  for (; t; t = t->right) {
+    if (!t->left && !t->right && t->text[0] >= '0' && t->text[0] <= '9') {
+      if (std::find(vars.begin(), vars.end(), t->text) == vars.end()) vars.push_back(t->text);
+      return vars.size() <= ARIT_DNFVARS;
+    }
+    if (!ARITsupport(t->left, vars)) return false;
+  }
+  return true;
+}
+
+static tree *ARITrednarrow(tree *x) {
+  std::vector<std::string> vars;
+  if (!x->left && !x->right) return x;
+  if (!ARITsupport(x, vars)) return x;
+  tree *d = ARITred(treecopy(x));
+  if (treesize(d) <= treesize(x)) std::swap(d, x);
+  treefree(d);
+  return x;
+}
+
 namespace {
 struct BITterm {
   int size;   // node count of t
@@ -267,6 +294,7 @@ bitvec BITmul(bitvec a, bitvec b) {
     }
   }
   BITreduce(r);
+  for (tree *&x : r) x = ARITrednarrow(x);
   return r;
 }
 
