@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "front/f2p.h"
 #include "front/prep.h"
@@ -49,11 +50,20 @@ inline std::string txt(const tree *t) {
   return s;
 }
 
+// Everything a test builds stays reachable to the end, as in a checker run
+// (the leak check at exit then reports only what the front end lost).
+template <class T>
+T *keep(T *x) {
+  static std::vector<void *> *kept = new std::vector<void *>;  // never destroyed
+  kept->push_back(x);
+  return x;
+}
+
 inline ggbrec *load(const std::string &model, int selector = 1, char *name = nullptr) {
   static char dummy[16];
   repinit();
   std::string f = writemodel(model);
-  return f2p0(f.c_str(), selector, name ? name : dummy, nullptr, 0);
+  return keep(f2p0(f.c_str(), selector, name ? name : dummy, nullptr, 0));
 }
 
 inline ggbrec *flat(const std::string &model) {

@@ -20,7 +20,7 @@ TEST(F2pParse, Headers) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.text);
-    modrec *m = PROGtxt2modules(r.text);
+    modrec *m = keep(PROGtxt2modules(r.text));
     EXPECT_EQ(m->kind, 'V');
     EXPECT_EQ(m->header, nullptr);
     EXPECT_EQ(txt(m->body), r.body);
@@ -34,10 +34,10 @@ TEST(F2pParse, MissingHeader) {
 }
 
 TEST(F2pParse, Definitions) {
-  modrec *m = PROGtxt2modules(
+  modrec *m = keep(PROGtxt2modules(
       "LUMx:0..1;#x=0;#p:m(x,1);q:n();"
       "MODULEm(a,b)y:0..1;#y=0;#a=b:y=1;"
-      "MODULEn()z:0..1;#z=0;#z=0:z=1;#1=0;running;");
+      "MODULEn()z:0..1;#z=0;#z=0:z=1;#1=0;running;"));
   ASSERT_TRUE(m && m->next && m->next->next);
   // instances: the parentheses and commas of the section are rewritten
   EXPECT_EQ(txt(m->body->right->right->left), "((p:(m:(x|1)));(q:(n:1)))");
@@ -51,14 +51,14 @@ TEST(F2pParse, Definitions) {
 }
 
 TEST(F2pParse, InstanceKeepsIndexExpression) {
-  modrec *m = PROGtxt2modules("LUMf[0..2]:0..1;#f[0]=0;#p0:phil(f[0],f[(0+1)%3]);"
-                              "MODULEphil(l,r)s:0..1;#s=0;#l=0:s=1;");
+  modrec *m = keep(PROGtxt2modules("LUMf[0..2]:0..1;#f[0]=0;#p0:phil(f[0],f[(0+1)%3]);"
+                                   "MODULEphil(l,r)s:0..1;#s=0;#l=0:s=1;"));
   EXPECT_EQ(txt(m->body->right->right->left), "(p0:(phil:(f[0]|f[(0+1)%3])))");
 }
 
 TEST(F2pParse, ProceduresOnly) {
   // a main module followed by PROCEDURE definitions only keeps its calls
-  modrec *m = PROGtxt2modules("LUMx:0..1;#x=0;#x=0:inc(x);PROCEDUREinc(v)#1=1;#v=0:v=1;");
+  modrec *m = keep(PROGtxt2modules("LUMx:0..1;#x=0;#x=0:inc(x);PROCEDUREinc(v)#1=1;#v=0:v=1;"));
   EXPECT_EQ(txt(m->body->right->right->left), "((x=0):(inc:x))");
   ASSERT_TRUE(m->next);
   EXPECT_EQ(m->next->kind, 'P');

@@ -117,14 +117,15 @@ TEST(F2pProcedure, Instance) {
   ggbrec *g = flat(PROC);
   f2p1INFO(g);
   tree *call = g->program->procs[0].calls[0];
-  tree *pt = procedurecreate(call, g->modules, PROGpart(g->program->prog, 0), 0);
+  tree *pt = keep(procedurecreate(call, g->modules, PROGpart(g->program->prog, 0), 0));
   // with assumption/guarantee: the caller's variables alone, the pair as fourth part
   EXPECT_EQ(txt(pt->left), "(x:0..3)");
   EXPECT_EQ(txt(pt->right->right->right), "(((1=1)&(x<3));(x=1))");
   tree *p2 = procedurecreate(call, g->modules, PROGpart(g->program->prog, 0), -1);
+  keep(p2);
   EXPECT_EQ(txt(p2->left), "((x:0..3);((inc_x_001.t:0..1);(ret_001:0..1)))");
   EXPECT_EQ(txt(p2->right->right->left), "((inc_x_001.t=0):((x=(x+1))&((inc_x_001.t=1)&(ret_001=1))))");
-  prg *pp = prog2prg(p2);
+  prg *pp = keep(prog2prg(p2));
   EXPECT_EQ(pp->PRCNT, 1);
   EXPECT_EQ(pp->BOOLN, 4);
   EXPECT_EQ(txt(pp->procs[0].trans[0]),
