@@ -23,13 +23,14 @@ static inline tbd cofactor(const TBDnode &n, int c) {
 
 tbd TBDrp(tbd f, tbd g, int a, int b) {
   if (f == TBDomg || g == TBDomg) return TBDomg;
-  if (f == TBDtau || g == TBDtau) { // only quantification is left
-    tbd h = f == TBDtau ? g : f;
-    if (a) return TBDng(TBDiterativeabseven(TBDng(h), 1 - b));
-    return TBDiterativeabseven(h, 1 - b);
-  }
   uint32_t op = rpcode(a, b);
   if (tbd r = TBDmmgetc(op, f, g)) return r;
+  if (f == TBDtau || g == TBDtau) { // only quantification is left; worth a cache entry too
+    tbd h = f == TBDtau ? g : f;
+    tbd r = a ? TBDng(TBDiterativeabseven(TBDng(h), 1 - b)) : TBDiterativeabseven(h, 1 - b);
+    TBDmmputc(op, f, g, r);
+    return r;
+  }
   TBDstackcheck();
   const TBDnode F = TBDnd(f), G = TBDnd(g);
   int c = TBDcase(F.label, G.label);
