@@ -8,6 +8,7 @@
 // remainder are built as case splits over the operand values that stop as
 // soon as a result bit is fixed on the remaining value range.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -386,11 +387,125 @@ static tree *BITdtbuild(const BITdt &d, u64 pa, int fa, u64 pb, int fb) {
   return BITite(treecopy(c), hi, lo);
 }
 
+// Division by a small constant c as a finite automaton over the dividend's
+// bits, most significant first, whose state is the remainder so far.  A run
+// of bits is a c x c matrix of formulas ("from remainder s the run leads to
+// remainder t"); runs are joined in a balanced tree, so a formula holds each
+// dividend bit about (2c)^log2(n) times: polynomial in the width, where the
+// case split grows with 2^n / c.
+namespace {
+using BITmat = std::vector<tree *>;  // [s * c + t]
+}
+
+static void BITmatfree(BITmat &m) {
+  for (tree *t : m) treefree(t);
+  m.clear();
+}
+
+// Positions hi down to lo of a.
+static BITmat BITmatrun(const bitvec &a, int hi, int lo, u64 c) {
+  BITmat m(c * c);
+  if (hi == lo) {
+    for (u64 s = 0; s < c; s++)
+      for (u64 t = 0; t < c; t++) {
+        bool one = (2 * s + 1) % c == t, zero = (2 * s) % c == t;
+        m[s * c + t] = one && zero ? BITconst(1)
+                       : one       ? treecopy(a[hi])
+                       : zero      ? BITnot(treecopy(a[hi]))
+                                   : BITconst(0);
+      }
+    return m;
+  }
+  int mid = lo + (hi - lo) / 2;
+  BITmat up = BITmatrun(a, hi, mid + 1, c), down = BITmatrun(a, mid, lo, c);
+  for (u64 s = 0; s < c; s++)
+    for (u64 u = 0; u < c; u++) {
+      tree *e = BITconst(0);
+      for (u64 t = 0; t < c; t++) {
+        tree *x = up[s * c + t], *y = down[t * c + u];
+        if (!BITisconst(x, 0) && !BITisconst(y, 0))
+          e = BITor(e, BITand(treecopy(x), treecopy(y)));
+      }
+      m[s * c + u] = e;
+    }
+  BITmatfree(up);
+  BITmatfree(down);
+  return m;
+}
+
+// Remainder states after positions n-1 .. lo, from remainder 0.
+static bitvec BITmatprefix(const bitvec &a, int lo, u64 c) {
+  bitvec r(c);
+  const int n = (int)a.size();
+  if (lo >= n) {
+    for (u64 t = 0; t < c; t++) r[t] = BITconst(t == 0);
+    return r;
+  }
+  BITmat m = BITmatrun(a, n - 1, lo, c);
+  for (u64 t = 0; t < c; t++) std::swap(r[t], m[t]);
+  BITmatfree(m);
+  return r;
+}
+
+static bitvec BITdivconst(const bitvec &a, u64 c, bool mod) {
+  const int n = (int)a.size();
+  bitvec r;
+  if (mod) {
+    bitvec st = BITmatprefix(a, 0, c);
+    for (int k = 0; (c - 1) >> k; k++) {
+      tree *e = BITconst(0);
+      for (u64 t = 0; t < c; t++)
+        if ((t >> k) & 1) e = BITor(e, treecopy(st[t]));
+      r.push_back(e);
+    }
+    BITfree(st);
+    return r;
+  }
+  r.resize(n);
+  for (int i = 0; i < n; i++) {  // q_i = [2 s + a_i >= c] with s the state above i
+    bitvec st = BITmatprefix(a, i + 1, c);
+    tree *e = BITconst(0);
+    for (u64 s = 0; s < c; s++) {
+      tree *cond = 2 * s >= c ? BITconst(1) : 2 * s + 1 == c ? treecopy(a[i]) : BITconst(0);
+      e = BITor(e, BITand(treecopy(st[s]), cond));
+    }
+    BITfree(st);
+    r[i] = e;
+  }
+  return r;
+}
+
+// Constant value of a bit vector, if every bit is a constant.
+static bool BITconstvalue(const bitvec &b, u64 *v) {
+  *v = 0;
+  for (size_t i = b.size(); i-- > 0;) {
+    if (!BITisconst(b[i], 0) && !BITisconst(b[i], 1)) return false;
+    *v = 2 * *v + (BITisconst(b[i], 1) ? 1 : 0);
+  }
+  return true;
+}
+
+// The automaton pays off when (2c)^log2(n) * c stays below 2^n / c * n.
+static bool BITautomaton(int n, u64 c) {
+  if (c < 3 || c > 64 || !(c & (c - 1))) return false;
+  double dc = (double)c, lg = 0;
+  while ((1 << (int)lg) < n) lg++;
+  return std::pow(2 * dc, lg) * dc < std::ldexp(1.0, n) / dc * n;
+}
+
 static bitvec BITdivmod(bitvec a, bitvec b, bool mod) {
   BITreduce(a);
   BITreduce(b);
   if ((int)a.size() > BIT_MAXWIDTH || (int)b.size() > BIT_MAXWIDTH)
     utilerror(mod ? "ARITmod" : "ARITdiv");
+  u64 c;
+  if (BITconstvalue(b, &c) && BITautomaton((int)a.size(), c)) {
+    bitvec r = BITdivconst(a, c, mod);
+    BITfree(a);
+    BITfree(b);
+    BITreduce(r);
+    return r;
+  }
   bitvec r(a.size());
   for (size_t k = 0; k < a.size(); k++) {
     BITdt d{&a, &b, mod, (int)k};

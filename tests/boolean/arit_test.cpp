@@ -269,3 +269,37 @@ TEST(Arit, IntegerArrayHelpers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Wider dividends with constant divisors: small divisors go through the
+// remainder automaton, the others through the case split; both must agree
+// with integer division, also when the dividend is itself a formula.
+TEST(Arit, ConstantDivisorsOnWideDividends) {
+  const std::pair<int, u64> rows[] = {{8, 3}, {8, 5}, {8, 6}, {8, 7}, {8, 9}, {12, 3}};
+  for (auto [n, c] : rows)
+      for (char op : {'/', '%'}) {
+        tree *r = ARITapply(treecompose(std::string(1, op).c_str(), BTvar(1, n), BOOLconstructnum(c)));
+        ASSERT_TRUE(BTisnnf(r));
+        std::vector<int> asg(n + 1, 0);
+        for (u64 x = 0; x < (1ull << n); x++) {
+          for (int i = 0; i < n; i++) asg[1 + i] = (x >> (n - 1 - i)) & 1;
+          ASSERT_EQ(BTvalue(r, asg), op == '/' ? x / c : x % c) << x << op << c << " width " << n;
+        }
+        treefree(r);
+      }
+  // (x + y) / 3 and % 3 with x of 7 bits and y of 1 bit: an 8-bit sum
+  for (char op : {'/', '%'}) {
+    tree *s = ARITapply(treecompose("+", BTvar(1, 7), BTvar(8, 1)));
+    tree *r = ARITapply(treecompose(std::string(1, op).c_str(), s, BOOLconstructnum(3)));
+    std::vector<int> asg(9, 0);
+    for (u64 v = 0; v < 256; v++) {
+      for (int i = 0; i < 8; i++) asg[1 + i] = (v >> (7 - i)) & 1;
+      u64 sum = (v >> 1) + (v & 1);
+      ASSERT_EQ(BTvalue(r, asg), op == '/' ? sum / 3 : sum % 3) << v;
+    }
+    treefree(r);
+  }
+}
+
+}  // namespace
