@@ -4,6 +4,7 @@
 //   p2bp_bench ops [maxw_mul] [maxw_div]   one line per operator and width
 //   p2bp_bench op OPS width                 the operators in OPS at one width
 //   p2bp_bench const OPS width c           x op c for a constant c
+//   p2bp_bench mixed OPS wa wb             x op y for widths wa, wb
 //   p2bp_bench prog [nvars] [width]        the program record
 //   p2bp_bench naive [maxw maxw_div]              sequential shift-and-add and
 //                                          restoring division, for comparison
@@ -179,6 +180,21 @@ static void naive(int maxw, int maxdiv) {
   }
 }
 
+// x op y for variables of widths wa and wb.
+static void mixed(const char *which, int wa, int wb) {
+  for (const char *op = which; *op; op++) {
+    double t = now();
+    tree *r = ARITapply(treecompose(std::string(1, *op).c_str(), var(1, wa), var(1 + wa, wb)));
+    r = TLFnnf(r);
+    r = treedopost(r, TLFnnfsimp);
+    t = now() - t;
+    int nbits;
+    long long maxbit, total = bitsizes(r, &nbits, &maxbit);
+    std::printf("x%cy widths %i,%i: %lld nodes, %i bits, %.3f s\n", *op, wa, wb, total, nbits, t);
+    treefree(r);
+  }
+}
+
 // x op c for a w-bit variable x and a constant c.
 static void byconst(const char *which, int w, unsigned long long c) {
   for (const char *op = which; *op; op++) {
@@ -201,6 +217,8 @@ int main(int argc, char **argv) {
     prog(argc > 2 ? std::atoi(argv[2]) : 50, argc > 3 ? std::atoi(argv[3]) : 16);
   else if (argc >= 4 && !std::strcmp(argv[1], "op"))
     ops(std::atoi(argv[3]), std::atoi(argv[3]), std::atoi(argv[3]), argv[2]);
+  else if (argc >= 5 && !std::strcmp(argv[1], "mixed"))
+    mixed(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
   else if (argc >= 5 && !std::strcmp(argv[1], "const"))
     byconst(argv[2], std::atoi(argv[3]), std::strtoull(argv[4], nullptr, 10));
   else if (argc >= 2 && !std::strcmp(argv[1], "naive"))

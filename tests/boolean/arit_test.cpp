@@ -303,3 +303,23 @@ TEST(Arit, ConstantDivisorsOnWideDividends) {
 }
 
 }  // namespace
+
+namespace {
+
+// A divisor much narrower than the dividend is split into its values first.
+TEST(Arit, NarrowDivisors) {
+  for (auto [n, m] : {std::pair{8, 2}, std::pair{7, 3}})
+    for (char op : {'/', '%'}) {
+      tree *r = ARITapply(treecompose(std::string(1, op).c_str(), BTvar(1, n), BTvar(n + 1, m)));
+      ASSERT_TRUE(BTisnnf(r));
+      std::vector<int> asg(n + m + 1, 0);
+      for (u64 v = 0; v < (1ull << (n + m)); v++) {
+        for (int i = 0; i < n + m; i++) asg[1 + i] = (v >> (n + m - 1 - i)) & 1;
+        u64 x = v >> m, y = v & ((1ull << m) - 1);
+        ASSERT_EQ(BTvalue(r, asg), reference(op, x, n, y, m)) << x << op << y;
+      }
+      treefree(r);
+    }
+}
+
+}  // namespace
