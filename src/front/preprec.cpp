@@ -2,6 +2,7 @@
 // the text.
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "front/prep.h"
 
@@ -22,109 +23,145 @@ bool PREPisrecord(const std::string &text, size_t pos) {
   return a < text.size() && text[a] == '{';
 }
 
-static size_t findrecord(const std::string &text, size_t from) {
-  for (size_t r = text.find("record", from); r != std::string::npos; r = text.find("record", r + 1))
-    if (PREPisrecord(text, r)) return r;
-  return std::string::npos;
+// The access to a record variable whose name ends just before text[a]
+// ('.' or '['), rewritten in place with the same length: N.f -> N_f and
+// N[i].f -> N_f[i].  The index is the bracket text that balances the '[' and
+// must be followed by '.'; otherwise nothing changes.
+static void rewriteaccess(std::string &text, size_t a) {
+  size_t n = text.size();
+  if (text[a] == '.') {
+    text[a] = '_';
+    return;
+  }
+  size_t j = a;
+  for (int depth = 0; j < n; j++) {
+    if (text[j] == '[') depth++;
+    else if (text[j] == ']' && --depth == 0) break;
+  }
+  if (j + 1 >= n || text[j + 1] != '.') return;
+  size_t f = j + 2, fe = f;
+  while (fe < n && recchar(text[fe])) fe++;
+  std::string moved = "_" + text.substr(f, fe - f) + text.substr(a, j + 1 - a);
+  text.replace(a, fe - a, moved);
 }
 
-// "N : record { f : t; ... }" becomes "N_f:t;..." and the accesses after it
-// are renamed.  The declaration's name is found by walking back from the ':';
-// every character before the name is kept.
-std::string PREPreplaceRECORD(std::string text) {
-  size_t from = 0;
-  for (;;) {
-    size_t r = findrecord(text, from);
-    if (r == std::string::npos) return text;
-    size_t lb = text.find('{', r), rb = text.find('}', lb);
-    if (rb == std::string::npos) {
-      std::printf("ERROR:      record without '}'\n");
-      return text;
-    }
-    size_t q = text.rfind(':', r);
-    while (q > 0 && PREPblank(text[q - 1])) q--;
-    size_t ne = q;
-    while (q > 0 && recvarchar(text[q - 1])) q--;
-    std::string N = text.substr(q, ne - q), S;
-    size_t ib = N.find('[');
-    if (ib != std::string::npos) {
-      S = N.substr(ib);
-      N.resize(ib);
-    }
-    if (N.empty() || !recchar(N[0])) {
-      std::printf("ERROR:      record without a name\n");
-      from = r + 6;
-      continue;
-    }
-    std::string decls;
-    std::string body;
-    for (size_t i = lb + 1; i < rb; i++)
-      if (!PREPblank(text[i])) body += text[i];
-    tree *list = string2tree(body);
-    for (const tree *t = list; t;) {
-      const tree *el = t;
-      bool cell = t->text[0] == ';' && t->text[1] == 0;
-      if (cell) el = t->left;
-      if (el && std::strcmp(el->text, ":") == 0 && el->left && el->right) {
-        decls += N;
-        decls += '_';
-        decls += el->left->text;
-        decls += S;
-        decls += ':';
-        if (el->right->left || el->right->right) {   // a type expression, such as 0..N+1
-          std::string ty;
-          treewrites(el->right, ty, 0);
-          decls += ty;
-        } else {
-          decls += el->right->text;
-        }
-        decls += ';';
-      }
-      t = cell ? t->right : nullptr;
-    }
-    treefree(list);
-    size_t rs = rb + 1;
-    while (rs < text.size() && (text[rs] == ';' || PREPblank(text[rs]))) rs++;
-    std::string next;
-    next.reserve(text.size() + decls.size());
-    next.append(text, 0, q);
-    next += decls;
-    from = next.size();
-    next.append(text, rs, std::string::npos);
-    PREPreplaceRECORD1(next, from, N);
-    text.swap(next);
+// Rewrites the accesses in text[p, e) to the record variables declared so
+// far; a name counts where it is not preceded by a lower-case letter or digit.
+static size_t accesses(std::string &text, size_t p, size_t e,
+                       const std::unordered_set<std::string> &declared) {
+  size_t a = p;
+  while (a < e && recchar(text[a])) a++;
+  if (a < text.size() && (text[a] == '.' || text[a] == '[') &&
+      declared.count(text.substr(p, a - p)))
+    rewriteaccess(text, a);
+  return a;
+}
+
+static void accessesin(std::string &text, size_t p, size_t e,
+                       const std::unordered_set<std::string> &declared) {
+  while (p < e) {
+    if (recchar(text[p]) && (p == 0 || !recchar(text[p - 1]))) p = accesses(text, p, e, declared);
+    else p++;
   }
 }
 
-// In text[from..]: N.f -> N_f and N[i].f -> N_f[i] (same length), for every
-// N not preceded by a lower-case letter or digit.  The index is the bracket
-// text that balances the '[' and must be followed by '.'.
+// Declarations "f : t" of a record body, written as "N_fS:t;" each.
+static std::string fields(const std::string &body, const std::string &N, const std::string &S) {
+  std::string decls, compact;
+  for (char c : body)
+    if (!PREPblank(c)) compact += c;
+  tree *list = string2tree(compact);
+  for (const tree *t = list; t;) {
+    const tree *el = t;
+    bool cell = t->text[0] == ';' && t->text[1] == 0;
+    if (cell) el = t->left;
+    if (el && std::strcmp(el->text, ":") == 0 && el->left && el->right) {
+      decls += N;
+      decls += '_';
+      decls += el->left->text;
+      decls += S;
+      decls += ':';
+      if (el->right->left || el->right->right) {   // a type expression, such as 0..N+1
+        std::string ty;
+        treewrites(el->right, ty, 0);
+        decls += ty;
+      } else {
+        decls += el->right->text;
+      }
+      decls += ';';
+    }
+    t = cell ? t->right : nullptr;
+  }
+  treefree(list);
+  return decls;
+}
+
+// "N : record { f : t; ... }" becomes "N_f:t;..." and the accesses to N after
+// it are renamed.  One left-to-right pass: text before the current position
+// is final, a declaration activates its name for the rest of the text, so
+// each record costs its own declaration, not a pass over the whole text.  The
+// name is found by walking back from the ':' over the text already written;
+// every character before the name is kept.
+std::string PREPreplaceRECORD(std::string text) {
+  if (text.find("record") == std::string::npos) return text;
+  std::unordered_set<std::string> declared;
+  bool more = true;   // false after an unterminated declaration
+  std::string out;
+  out.reserve(text.size());
+  size_t n = text.size();
+  for (size_t p = 0; p < n;) {
+    char c = text[p];
+    if (more && c == 'r' && PREPisrecord(text, p)) {
+      size_t lb = text.find('{', p), rb = text.find('}', lb);
+      if (rb == std::string::npos) {
+        std::printf("ERROR:      record without '}'\n");
+        more = false;
+        continue;
+      }
+      size_t q = out.size();
+      while (q > 0 && PREPblank(out[q - 1])) q--;
+      bool colon = q > 0 && out[q - 1] == ':';
+      if (colon) q--;
+      while (q > 0 && PREPblank(out[q - 1])) q--;
+      size_t ne = q;
+      while (q > 0 && recvarchar(out[q - 1])) q--;
+      std::string N = out.substr(q, ne - q), S;
+      size_t ib = N.find('[');
+      if (ib != std::string::npos) {
+        S = N.substr(ib);
+        N.resize(ib);
+      }
+      if (!colon || N.empty() || !recchar(N[0])) {
+        std::printf("ERROR:      record without a name\n");
+        out.append(text, p, 6);
+        p += 6;
+        continue;
+      }
+      accessesin(text, lb + 1, rb, declared);
+      out.resize(q);
+      out += fields(text.substr(lb + 1, rb - lb - 1), N, S);
+      p = rb + 1;
+      while (p < n && (text[p] == ';' || PREPblank(text[p]))) p++;
+      size_t k = 0;   // accesses are matched on the name's first run of name characters
+      while (k < N.size() && recchar(N[k])) k++;
+      declared.insert(N.substr(0, k));
+    } else if (recchar(c) && (p == 0 || !recchar(text[p - 1]))) {
+      size_t a = accesses(text, p, n, declared);
+      out.append(text, p, a - p);
+      p = a;
+    } else {
+      out += c;
+      p++;
+    }
+  }
+  return out;
+}
+
 void PREPreplaceRECORD1(std::string &text, size_t from, const std::string &name) {
   size_t k = 0;
   while (k < name.size() && recchar(name[k])) k++;
-  std::string N = name.substr(0, k);
-  if (N.empty()) return;
-  size_t n = text.size();
-  for (size_t p = text.find(N, from); p != std::string::npos; p = text.find(N, p + 1)) {
-    if (p > 0 && recchar(text[p - 1])) continue;
-    size_t a = p + N.size();
-    if (a >= n) break;
-    if (text[a] == '.') {
-      text[a] = '_';
-    } else if (text[a] == '[') {
-      size_t j = a;
-      int depth = 0;
-      for (; j < n; j++) {
-        if (text[j] == '[') depth++;
-        else if (text[j] == ']' && --depth == 0) break;
-      }
-      if (j + 1 >= n || text[j + 1] != '.') continue;
-      size_t f = j + 2, fe = f;
-      while (fe < n && recchar(text[fe])) fe++;
-      std::string moved = "_" + text.substr(f, fe - f) + text.substr(a, j + 1 - a);
-      text.replace(a, fe - a, moved);   // same length
-    }
-  }
+  if (k == 0) return;
+  accessesin(text, from, text.size(), {name.substr(0, k)});
 }
 
 std::vector<std::string> PREPcreatevlist(const std::string &text, size_t first, size_t last) {

@@ -46,6 +46,15 @@ TEST(preprecord, declarationsandaccesses) {
   for (auto &r : rows) EXPECT_EQ(PREPreplaceRECORD(r.in), r.out) << r.in;
 }
 
+TEST(preprecord, accessesofonename) {
+  std::string t = "r.a r[1].b xr.a r[2] (r[i].c)";
+  PREPreplaceRECORD1(t, 0, "r:junk");
+  EXPECT_EQ(t, "r_a r_b[1] xr.a r[2] (r_c[i])");
+  std::string u = "r.a r.a";
+  PREPreplaceRECORD1(u, 1, "r");
+  EXPECT_EQ(u, "r.a r_a");
+}
+
 TEST(preprecord, malformedreported) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(PREPreplaceRECORD("r : record { a : 0..1;"), "r : record { a : 0..1;");
