@@ -117,7 +117,7 @@ TEST(F2pFuzz, MutatedExamplesEndSoundly) {
   for (const char *e : EXAMPLES) {
     std::string model =
         slurp(std::string(LUMET_SRC) + "/tests/acceptance/examples/models/" + e + ".lum");
-    for (int k = 0; k < 25; ++k) {
+    for (int k = 0; k < 12; ++k) {
       std::string m = mutate(model, rng);
       std::string r = run(m);
       EXPECT_EQ(r, "") << e << " mutant " << k << ":\n" << m;
