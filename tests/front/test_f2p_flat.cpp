@@ -222,3 +222,25 @@ TEST(F2pProps, EqualityFirstPropertyIsKept) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(F2pLog, ReplacedVariablesAndConstants) {
+  scratch s;
+  char *buf = nullptr;
+  size_t len = 0;
+  lmtlog = open_memstream(&buf, &len);
+  flat("LUM VAR x : 0..3; y : 0..3; INIT x = k2; TRANS TRUE : x := 1 & TRUE; TRUE : y := 2;");
+  std::fclose(lmtlog);
+  lmtlog = nullptr;
+  std::string log(buf, len);
+  free(buf);
+  // the TRUE conjunct of the first action is not taken over
+  EXPECT_NE(log.find("\nREPLACED VARIABLES\ndiff 1; eq 2; replaced 1;\n((x = 1 )& (1 = 1 ))\n"
+                     "diff 0; eq 1; replaced 1;\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("\nREPLACED CONSTANTS: Ck2\n"), std::string::npos) << log;
+}
+
+}  // namespace
