@@ -80,7 +80,8 @@ ggbrec *f2p0(const char *file, int selector, char *name, char **argv, int argc) 
   if (selector == F2P_SEL_INTPROBE) F2Pstop("integer width check not available yet");
   modrec *mods = PROGtxt2modules(text);
   for (modrec *m = mods; m; m = m->next) m->body->right = PROGreplacefor(m->body->right);
-  if (selector == F2P_SEL_AGCHECK) name[0] = (char)(F2P_AG_NOPROC + AGcheckmodule(mods, name));
+  if (selector == F2P_SEL_AGCHECK && name)
+    name[0] = (char)(F2P_AG_NOPROC + AGcheckmodule(mods, name));
   else if (selector == F2P_SEL_ARRAYCHECK) arraycheckmodule(mods);
   ggb->modules = mods;
   prg *p = new prg{};
