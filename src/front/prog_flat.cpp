@@ -74,7 +74,7 @@ struct chaninfo {
 
 static tree *chanleaf(const std::string &s) { return PROGleaf(s, "channel"); }
 
-// A send or receive node with its channel name c[.]; null when n is neither.
+// True for a send or receive on a channel written c[.].
 static bool ischanop(const tree *n) {
   if (!n || (!PROGis(n, '@') && !PROGis(n, '?')) || !PROGisleaf(n->left)) return false;
   size_t l = std::strlen(n->left->text);

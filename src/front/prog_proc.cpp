@@ -7,8 +7,6 @@
 #include "front/progint.h"
 #include "symbolic/clk.h"
 
-void F2Pflatten(tree *prog);
-
 static bool ismarker1(const tree *e) {
   return PROGis(e, '=') && PROGisleaf(e->left) && PROGisleaf(e->right) &&
          std::strcmp(e->left->text, "1") == 0 && std::strcmp(e->right->text, "1") == 0;

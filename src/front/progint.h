@@ -64,6 +64,8 @@ bool PROGindex(const char *name, std::string &out);
 // Upper bound of a declared type text (ranges and iN), as ran() reads it.
 long long PROGhi(const char *type);
 long long PROGlo(const char *type);
+// The flattening steps of f2p1 on one program tree.
+void F2Pflatten(tree *prog);
 // Per-transition parts of the flattening steps.
 void PROGaddeqone(tree *t, tree *vars);      // complete one action, no log
 void PROGaddnextone(tree *&action);
