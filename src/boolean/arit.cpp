@@ -1,12 +1,16 @@
 // Arithmetic and comparisons over bit lists.
 //
 // Formulas are trees without sharing, so the size of a result is the number
-// of paths from its root to the operand bits.  Every construction below is
-// shaped to keep that count polynomial: a carry or borrow occurs once in the
-// next carry (not twice), products are summed by a carry-save tree whose depth
-// is logarithmic in the number of partial products, and division and
-// remainder are built as case splits over the operand values that stop as
-// soon as a result bit is fixed on the remaining value range.
+// of paths from its root to the operand bits, and every construction below is
+// shaped to keep that count small: a carry or borrow occurs once in the next
+// carry (not twice), products are summed by a carry-save tree whose depth is
+// logarithmic in the number of partial products (size polynomial in the
+// width), division and remainder by a small constant run a remainder
+// automaton joined in a balanced tree (polynomial too), and otherwise they are
+// case splits over the operand values that stop as soon as a result bit is
+// fixed on the remaining range, narrow divisors split first.  The case split
+// still grows by about 2.5x per bit of a variable divisor.
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
