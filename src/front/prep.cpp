@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "main/param.h"
 
@@ -15,6 +16,24 @@ std::vector<std::string> cright;
 int cc = 0;
 
 static size_t REPadopted = 0;   // PARdefs entries already in the table
+
+// Slots by name, for the constant lookups of eval over the table itself
+// (a DEFINE section of n entries would otherwise cost n^2 comparisons).
+static std::unordered_map<std::string, std::vector<int>> REPbyname;
+
+void REPsetslot(int slot, const std::string &name, const std::string &repl) {
+  if ((size_t)slot >= cleft.size()) {
+    cleft.resize(slot + 1);
+    clen.resize(slot + 1);
+    cright.resize(slot + 1);
+  }
+  cleft[slot] = name;
+  clen[slot] = (int)name.size();
+  cright[slot] = repl;
+  REPbyname[name].push_back(slot);
+}
+
+void REPclearnames() { std::unordered_map<std::string, std::vector<int>>().swap(REPbyname); }
 
 static void repadopt() {
   for (; REPadopted < PARdefs.size(); REPadopted++) repadddef(PARdefs[REPadopted]);
@@ -26,6 +45,7 @@ void repinit() {
   cleft.clear();
   clen.clear();
   cright.clear();
+  REPclearnames();
   cc = 0;
   REPadopted = 0;
   repadopt();
@@ -120,20 +140,13 @@ size_t repgetdef(const std::string &text, size_t pos, int slot, bool &stored) {
                 name.empty() ? "a name" : "'='", line.c_str());
     return p - pos;
   }
-  if ((size_t)slot >= cleft.size()) {
-    cleft.resize(slot + 1);
-    clen.resize(slot + 1);
-    cright.resize(slot + 1);
-  }
   int v = -1;
   if (parsable(val)) {
     tree *t = string2tree(val);
-    v = eval(t, cleft, cright, slot);
+    v = eval(t, cleft, cright, std::min(slot, (int)cleft.size()));
     treefree(t);
   }
-  cleft[slot] = name;
-  clen[slot] = (int)name.size();
-  cright[slot] = v != -1 ? std::to_string(v) : val;
+  REPsetslot(slot, name, v != -1 ? std::to_string(v) : val);
   stored = true;
   return p - pos;
 }
@@ -154,6 +167,22 @@ static bool isarith(const tree *t) {
   return t->text[1] == 0 && t->text[0] && std::strchr("+-*/%", t->text[0]);
 }
 
+// First slot below count named text whose replacement begins with a digit.
+static int lookup(const char *text, const std::vector<std::string> &names,
+                  const std::vector<std::string> &repls, int count) {
+  if (&names == &cleft && &repls == &cright) {
+    auto it = REPbyname.find(text);
+    int best = -1;
+    if (it != REPbyname.end())
+      for (int j : it->second)
+        if (j < count && (best < 0 || j < best) && names[j] == text && PREPdigit(repls[j][0])) best = j;
+    return best;
+  }
+  for (int j = 0; j < count; j++)
+    if (names[j] == text && PREPdigit(repls[j][0])) return j;
+  return -1;
+}
+
 // Post-order over an explicit stack: values can be long chains.
 int eval(const tree *t, const std::vector<std::string> &names,
          const std::vector<std::string> &repls, int count) {
@@ -169,8 +198,8 @@ int eval(const tree *t, const std::vector<std::string> &names,
       if (PREPdigit(f.t->text[0])) {
         v = leadnum(f.t->text);
       } else {
-        for (int j = 0; j < count; j++)
-          if (names[j] == f.t->text && PREPdigit(repls[j][0])) { v = leadnum(repls[j].c_str()); break; }
+        int j = lookup(f.t->text, names, repls, count);
+        if (j >= 0) v = leadnum(repls[j].c_str());
       }
       vals.push_back(v);
       st.pop_back();

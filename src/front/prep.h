@@ -33,10 +33,12 @@ void stringkstring(const std::string &text, const std::vector<std::string> &name
                    const std::vector<std::string> &repls, const std::vector<int> &lens,
                    int count, std::string &out);
 
-// Helpers shared by the preprocessor's files: adopt PARdefs entries added
-// since repinit; expand each replacement with the slots before it.
-void REPadoptpending();
-void REPexpandreplacements();
+// Helpers shared by the preprocessor's files.
+void REPadoptpending();                   // adopts PARdefs entries added since repinit
+// Writes a slot (the table grows as needed) and indexes its name for eval.
+void REPsetslot(int slot, const std::string &name, const std::string &repl);
+void REPclearnames();                     // drops that index
+void REPexpandreplacements();             // each replacement with the slots before it
 
 // Built-ins, DEFINE section, enumerations, substitution, transition families.
 std::string PREPreplaceENUM(std::string text);

@@ -6,14 +6,7 @@
 #include "front/prep.h"
 
 static void addslot(const std::string &name, const std::string &repl) {
-  if ((size_t)cc >= cleft.size()) {
-    cleft.resize(cc + 1);
-    clen.resize(cc + 1);
-    cright.resize(cc + 1);
-  }
-  cleft[cc] = name;
-  clen[cc] = (int)name.size();
-  cright[cc] = repl;
+  REPsetslot(cc, name, repl);
   cc++;
 }
 
@@ -123,6 +116,7 @@ std::string PREPreplaceENUM(std::string text) {
   std::string out;                                        // E6
   stringkstring(text, cleft, cright, clen, cc, out);
   std::string().swap(text);
+  REPclearnames();                                        // no lookups by name from here on
   cc = 0;                                                 // E7
   REPforp(out);
   for (int pass = 0; pass < 2 && cc > 0; pass++) {        // E8
@@ -133,6 +127,7 @@ std::string PREPreplaceENUM(std::string text) {
   std::vector<std::string>().swap(cleft);                 // E9
   std::vector<int>().swap(clen);
   std::vector<std::string>().swap(cright);
+  REPclearnames();
   cc = 0;
   out.shrink_to_fit();
   return out;

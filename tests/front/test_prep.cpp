@@ -173,6 +173,17 @@ TEST(prepdef, evalusesearlierslotsonly) {
   EXPECT_EQ(eval(t, cleft, cright, 1), -1);   // M not yet visible
   treefree(t);
   EXPECT_EQ(eval(nullptr, cleft, cright, cc), -1);
+  // a name defined twice: the first slot with a number wins, indexed or not
+  repadddef("P=x");
+  repadddef("P=8");
+  repadddef("P=9");
+  std::vector<std::string> l = cleft, r = cright;
+  t = string2tree(std::string("P"));
+  EXPECT_EQ(eval(t, cleft, cright, cc), 8);
+  EXPECT_EQ(eval(t, l, r, cc), 8);
+  EXPECT_EQ(eval(t, cleft, cright, cc - 2), -1);
+  EXPECT_EQ(eval(t, l, r, cc - 2), -1);
+  treefree(t);
 }
 
 TEST(prepdef, longchainevaluates) {
