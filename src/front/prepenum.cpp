@@ -1,5 +1,6 @@
 // Preprocessor passes: built-ins, DEFINE section, enumerations, transition
 // families, STEP, and the pipeline over one model file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -108,7 +109,11 @@ std::string PREPreplaceENUM(std::string text) {
     if (v == std::string::npos) {
       std::printf("ERROR:      VAR not found\n");
     } else {
-      for (size_t i = h; i < v; i++) text[i] = ' ';
+      // a main module without variables: its sections are not erased up to
+      // the first definition's VAR
+      size_t m = std::min(text.find("MODULE", h), text.find("PROCEDURE", h));
+      if (v < m)
+        for (size_t i = h; i < v; i++) text[i] = ' ';
       enumerations(text, v);                              // E4
     }
   }

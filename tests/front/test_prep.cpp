@@ -280,6 +280,11 @@ TEST(prepmodel, enumerations) {
   EXPECT_NE(t.find("m : 0..1  ;"), std::string::npos) << t;
 }
 
+TEST(prepmodel, mainwithoutvariables) {
+  EXPECT_EQ(prep("LUM\nINIT\nTRANS\n  g : m(1);\nMODULE m(a)\nVAR\n  s : {u, w};\nINIT\n  s = u;\nTRANS\n  s = u : s := w;\n"),
+            "LUM##g:m(1);MODULEm(a)s:0..1;#s=0;#s=0:s=1;");
+}
+
 TEST(prepmodel, novarreported) {
   std::string out;
   EXPECT_EQ(prepout("LUM\nINIT\n  1 = 1;\nTRANS\n", &out), "LUM#1=1;#");
