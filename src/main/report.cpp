@@ -60,12 +60,6 @@ static tree *MAINnth(tree *list, int n) {
   return nullptr;
 }
 
-static int MAINcount(const tree *list) {
-  int n = 0;
-  for (; MAINisop(list, ';'); list = list->right) n++;
-  return list ? n + 1 : n;
-}
-
 // Reads one line from standard input; false at the end of input before any character.
 static bool MAINreadline(std::string &line) {
   line.clear();
@@ -76,10 +70,10 @@ static bool MAINreadline(std::string &line) {
 
 // Lists the properties and asks for one; 0 when none can be selected.
 static int MAINask(tree *props) {
-  int n = MAINcount(props);
-  for (int i = 1; i <= n; i++) {
-    std::printf("%i: ", i);
-    treewrite(MAINnth(props, i), stdout);
+  int n = 0;
+  for (tree *l = props; l; l = MAINisop(l, ';') ? l->right : nullptr) {
+    std::printf("%i: ", ++n);
+    treewrite(MAINisop(l, ';') ? l->left : l, stdout);
     std::printf("\n");
   }
   if (n == 0) {
