@@ -284,8 +284,8 @@ inline void checktrace(const oracle &o, const cexstore &s, const std::vector<int
 inline tree *randprop(std::mt19937 &rng, int n, int depth) {
   unsigned k = rng() % 8;
   if (depth <= 0 || k < 3) {
-    tree *l = N(1 + (int)(rng() % (unsigned)n));
     if (k == 7) return L(rng() % 2 ? "^" : "_");
+    tree *l = N(1 + (int)(rng() % (unsigned)n));
     return rng() % 2 ? NOT(l) : l;
   }
   tree *a = randprop(rng, n, depth - 1), *b = randprop(rng, n, depth - 1);
