@@ -67,8 +67,9 @@ static inline uint32_t hashc(uint32_t op, uint32_t x, uint32_t y) {
   return (uint32_t)(h ^ (h >> 32));
 }
 
-// The cache follows the unique table: one entry per eight slots keeps the
-// whole store near 32 bytes per node while the hit rate stays useful.
+// The cache follows the unique table: one entry per four slots (about one per
+// two nodes) costs 8 bytes a node; a smaller cache loses results the image
+// fixpoints ask for again and again, several times over in lookups.
 static void cacheresize(uint32_t size) {
   if (size < CACHEMIN) size = CACHEMIN;
   if (size == TBDctb.size) return;
@@ -132,7 +133,7 @@ void TBDmmresize() {
   TBDttb.limit = TBDttb.size;
   TBDttb.size = size;
   TBDttb.count = TBDttb.used;       // the moved entries count as re-inserted
-  cacheresize((uint32_t)size / 16);
+  cacheresize((uint32_t)size / 4);
 }
 
 tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
