@@ -65,43 +65,9 @@ int *TLFvarfind(TLFvarmap &m, const char *text, bool add) {
   return &m.val[i];
 }
 
-// Rotating left children up turns the tree into a right spine that is freed
-// node by node: no stack, no allocation.
-void TLFfree(tree *t) {
-  while (t) {
-    if (t->left) {
-      tree *l = t->left;
-      t->left = l->right;
-      l->right = t;
-      t = l;
-    } else {
-      tree *r = t->right;
-      t->right = nullptr;
-      treefree(t);
-      t = r;
-    }
-  }
-}
-
-tree *TLFcopy(const tree *t) {
-  struct job { const tree *src; tree **dst; };
-  tree *root = nullptr;
-  std::vector<job> work;
-  if (t) work.push_back({t, &root});
-  while (!work.empty()) {
-    job j = work.back();
-    work.pop_back();
-    tree *n = treecompose(j.src->text, nullptr, nullptr);
-    *j.dst = n;
-    if (j.src->right) work.push_back({j.src->right, &n->right});
-    if (j.src->left) work.push_back({j.src->left, &n->left});
-  }
-  return root;
-}
-
 void TLFsetconst(tree *n, bool v) {
-  TLFfree(n->left);
-  TLFfree(n->right);
+  treefree(n->left);
+  treefree(n->right);
   n->left = n->right = nullptr;
   n->text[0] = v ? '^' : '_';
   n->text[1] = '\0';
@@ -109,7 +75,7 @@ void TLFsetconst(tree *n, bool v) {
 
 void TLFtakechild(tree *n, tree *c) {
   tree *other = c == n->left ? n->right : n->left;
-  TLFfree(other);
+  treefree(other);
   memcpy(n->text, c->text, sizeof n->text);
   n->left = c->left;
   n->right = c->right;
@@ -167,7 +133,7 @@ tree *TLFnegate(tree *f) {
     } else if (c == '!') {                 // not not a = a
       *slot = n->right;
       n->right = nullptr;
-      TLFfree(n);
+      treefree(n);
     } else {
       printf("%s\n", n->text);
       utilerror("undefined operator 0");
@@ -179,7 +145,7 @@ tree *TLFnegate(tree *f) {
 // a <-> b in place as (not a | b) & (a | not b).
 static void TLFnnfequiv(tree *n) {
   tree *a = n->left, *b = n->right;
-  tree *ac = TLFcopy(a), *bc = TLFcopy(b);
+  tree *ac = treecopy(a), *bc = treecopy(b);
   n->text[0] = '&';
   n->left = treecompose("|", TLFnegate(a), b);
   n->right = treecompose("|", ac, TLFnegate(bc));
@@ -209,7 +175,7 @@ tree *TLFnnf(tree *f) {
         if (TLFisnum(n->right)) break;
         tree *r = n->right;
         n->right = nullptr;
-        TLFfree(n);
+        treefree(n);
         *slot = TLFnegate(r);
         continue;
       } else if (pos < 0 && c != '#' && c != ':' && c != ';') {
@@ -303,8 +269,8 @@ tree *TLFnnfsimpATF(tree *n) {
   default: return n;
   }
   if (v > INT32_MAX) return n;
-  TLFfree(n->left);
-  TLFfree(n->right);
+  treefree(n->left);
+  treefree(n->right);
   n->left = n->right = nullptr;
   snprintf(n->text, sizeof n->text, "%i", int(v));
   return n;
@@ -423,8 +389,8 @@ int TLFlcnf(tree *n) {
     for (const tree *y : ys) {
       int rel = TLFlitcmp(x, y);
       if (rel < 0) continue;               // x | !x holds: no clause
-      tree *cx = TLFcopy(x);
-      clauses.push_back(rel > 0 ? cx : treecompose("|", cx, TLFcopy(y)));
+      tree *cx = treecopy(x);
+      clauses.push_back(rel > 0 ? cx : treecompose("|", cx, treecopy(y)));
     }
   }
   if (clauses.empty()) {
@@ -433,8 +399,8 @@ int TLFlcnf(tree *n) {
   }
   tree *conj = clauses.back();
   for (size_t i = clauses.size() - 1; i-- > 0;) conj = treecompose("&", clauses[i], conj);
-  TLFfree(n->left);
-  TLFfree(n->right);
+  treefree(n->left);
+  treefree(n->right);
   memcpy(n->text, conj->text, sizeof n->text);
   n->left = conj->left;
   n->right = conj->right;

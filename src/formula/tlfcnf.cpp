@@ -352,7 +352,7 @@ tree *TLFcnf(tree *f) {
   TLFcnfscan(s, f);
   TLFclauses set;
   TLFcnfsets(s, f, set);
-  TLFfree(f);
+  treefree(f);
   return TLFsettree(s, set);
 }
 

@@ -48,11 +48,6 @@ inline bool TLFisfalse(const tree *t) { return t && t->text[0] == '_'; }
 // Literal comparison of two literals: 1 equal, -1 complementary, 0 unrelated.
 int TLFlitcmp(const tree *a, const tree *b);
 
-// Frees a tree without recursion (left-deep chains are common here).
-void TLFfree(tree *t);
-
-// Deep copy without recursion.
-tree *TLFcopy(const tree *t);
 
 // n becomes the constant v; its operands are freed.
 void TLFsetconst(tree *n, bool v);

@@ -106,16 +106,9 @@ void PROGreplacearray(tree *prog) {
   for (tree *t : PROGelems(PROGpart(prog, 2))) {
     if (!PROGis(t, ':')) continue;
     for (arr &a : arrays) a.idx.clear();
-    std::vector<tree *> st{t->right};
-    while (!st.empty()) {
-      tree *n = st.back();
-      st.pop_back();
-      if (!n) continue;
-      if (PROGis(n, '&') || PROGis(n, '|')) {
-        st.push_back(n->right);
-        st.push_back(n->left);
-        continue;
-      }
+    std::vector<tree *> at;
+    PROGatoms(t->right, at);
+    for (tree *n : at) {
       if (!PROGisleaf(n->left) || n->left->text[0] != 'O') continue;
       auto it = bykey.find(PROGkey(n->left->text + 1));
       std::string e;

@@ -227,21 +227,6 @@ void PROGreplacemarray(tree *prog) {
 
 // ---- complete assignments
 
-// The atoms of an action: operands of its "&" and "|" chains.
-static void atoms(tree *a, std::vector<tree *> &out) {
-  std::vector<tree *> st{a};
-  while (!st.empty()) {
-    tree *n = st.back();
-    st.pop_back();
-    if (!n) continue;
-    if (PROGis(n, '&') || PROGis(n, '|')) {
-      st.push_back(n->right);
-      st.push_back(n->left);
-    } else {
-      out.push_back(n);
-    }
-  }
-}
 
 static void checkaction(tree *a) {
   std::vector<tree *> st{a};
@@ -264,7 +249,7 @@ static int addeq1(tree *t, const std::vector<tree *> &decls, const std::vector<s
   tree *a = t->right;
   checkaction(a);
   std::vector<tree *> at;
-  atoms(a, at);
+  PROGatoms(a, at);
   std::unordered_set<std::string> assigned;
   for (tree *x : at)
     if (x->left) assigned.insert(PROGkey(x->left->text));

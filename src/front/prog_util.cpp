@@ -97,3 +97,19 @@ long long PROGlo(const char *type) { return ran(type, 0); }
 void PROGlog(const char *fmt, const char *s) {
   if (lmtlog) std::fprintf(lmtlog, fmt, s);
 }
+
+// The atoms of an action: operands of its "&" and "|" chains.
+void PROGatoms(tree *a, std::vector<tree *> &out) {
+  std::vector<tree *> st{a};
+  while (!st.empty()) {
+    tree *n = st.back();
+    st.pop_back();
+    if (!n) continue;
+    if (PROGis(n, '&') || PROGis(n, '|')) {
+      st.push_back(n->right);
+      st.push_back(n->left);
+    } else {
+      out.push_back(n);
+    }
+  }
+}

@@ -34,6 +34,8 @@ std::vector<tree **> PROGslots(tree *&list);
 tree *PROGvec2list(const std::vector<tree *> &v, char op = ';');
 // The left-nested conjunction a & b, or the one that exists.
 tree *PROGand(tree *a, tree *b);
+// The atoms of an action: operands of its "&" and "|" chains, left to right.
+void PROGatoms(tree *a, std::vector<tree *> &out);
 
 // Lookup key of a name: up to and including its first '[', else the name.
 std::string PROGkey(const char *name);

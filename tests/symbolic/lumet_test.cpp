@@ -299,9 +299,9 @@ TEST(Lumet, FairnessChangesLiveness) {
   const char *body =
       "VAR\n  x : 0..1;\n  y : 0..1;\nINIT\n  x = 0; y = 0;\nTRANS\n"
       "  TRUE : x := 1 - x;\n  x = 1 : y := 1;\n";
-  const char *spec = "SPEC\n  AF(y = 1);\n  EG(y = 0);\n  AG(EF(y = 1));\n";
-  std::string unfair = writemodel("live0.lum", std::string("LUM\n") + body + spec);
-  std::string fair = writemodel("live1.lum", std::string("LUM\n") + body + "FAIRNESS\n  y = 1;\n" + spec);
+  const char *props = "SPEC\n  AF(y = 1);\n  EG(y = 0);\n  AG(EF(y = 1));\n";
+  std::string unfair = writemodel("live0.lum", std::string("LUM\n") + body + props);
+  std::string fair = writemodel("live1.lum", std::string("LUM\n") + body + "FAIRNESS\n  y = 1;\n" + props);
   struct row {
     const std::string *m;
     const char *args, *word;
