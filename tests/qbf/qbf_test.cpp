@@ -216,7 +216,9 @@ TEST(QbfTree, NegateComposeTypeMatrix) {
   treefree(e);
   EXPECT_EQ(m.substr(0, m.find('\0')), "(1|(!2|((3&(!1&^))|_)))");
   freeqmdata(t);
-  EXPECT_EQ(md2treetype(qmdconst(1)), 0);
+  qmd *one = qmdconst(1);
+  EXPECT_EQ(md2treetype(one), 0);
+  freeqmdata(one);
   qmd *a = qmdnew(QMD_C, {1}), *b = qmdnew(QMD_D, {2});
   EXPECT_EQ(mdcompose(QMD_C, a, nullptr), a);
   EXPECT_EQ(mdcompose(QMD_C, nullptr, b), b);
