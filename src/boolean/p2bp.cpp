@@ -1,7 +1,5 @@
-// Boolean program: bit numbering of the declarations, range constraints,
-// replacement of names and numbers by bit lists, the encoding of a whole
-// program record, and its dump.
-#include <algorithm>
+// Boolean program: replacement of names and numbers by bit lists and the
+// encoding of a whole program record.
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -16,21 +14,6 @@ namespace {
 constexpr int BOOL_MAXBITS = 62;  // widest declared range the encoder accepts
 }
 
-// hi of a type text "digits..digits"; false for any other text.
-static bool BOOLrange(const char *s, std::string *hi) {
-  const char *p = s;
-  if (!std::isdigit((unsigned char)*p)) return false;
-  while (std::isdigit((unsigned char)*p)) p++;
-  if (p[0] != '.' || p[1] != '.') return false;
-  p += 2;
-  const char *h = p;
-  if (!std::isdigit((unsigned char)*p)) return false;
-  while (std::isdigit((unsigned char)*p)) p++;
-  if (*p) return false;
-  *hi = h;
-  return true;
-}
-
 // Value of a decimal text; false when it does not fit in 62 bits.
 static bool BOOLvalue(const char *s, unsigned long long *v) {
   unsigned long long x = 0;
@@ -42,16 +25,6 @@ static bool BOOLvalue(const char *s, unsigned long long *v) {
   return true;
 }
 
-static int BOOLwidth(const tree *type) {
-  std::string hi;
-  if (!type || type->left || type->right || !BOOLrange(type->text, &hi)) return 1;
-  unsigned long long v;
-  if (!BOOLvalue(hi.c_str(), &v)) utilerror("vlist");
-  int f = 0;
-  for (; v; v >>= 1) f++;
-  return f ? f : 1;
-}
-
 // Declaration list elements, in order, without recursion along the list.
 template <class F>
 static void BOOLeachdecl(tree *list, F f) {
@@ -60,38 +33,6 @@ static void BOOLeachdecl(tree *list, F f) {
     f(cell ? t->left : t);
     t = cell ? t->right : nullptr;
   }
-}
-
-int INFOvlist(tree *vlist) {
-  long long n = 0;
-  BOOLeachdecl(vlist, [&](tree *d) {
-    if (!d || d->text[0] != ':' || d->text[1] || !d->left) utilerror("vlist");
-    tree *name = d->left;
-    int f = BOOLwidth(d->right);
-    if (n + f > (1 << 29)) utilerror("vlist");  // next-state numbers must fit too
-    treefree(name->left);
-    treefree(name->right);
-    name->left = treenum((int)n + 1);
-    name->right = treenum((int)(n + f));
-    n += f;
-  });
-  return (int)n;
-}
-
-tree *INFOconstr_a(const tree *vlist) {
-  tree *acc = nullptr;
-  BOOLeachdecl(const_cast<tree *>(vlist), [&](tree *d) {
-    std::string hi;
-    if (!d || d->text[0] != ':' || !d->left || !d->right || d->right->left ||
-        d->right->right || !BOOLrange(d->right->text, &hi))
-      return;
-    std::string v = std::string("V") + d->left->text;
-    tree *c = treecompose("!", nullptr,
-                          treecompose(">", treecompose(v.c_str(), nullptr, nullptr),
-                                      treecompose(hi.c_str(), nullptr, nullptr)));
-    acc = acc ? treecompose("&", acc, c) : c;
-  });
-  return acc ? acc : BITconst(1);
 }
 
 tree *BOOLconstructnum(unsigned long long n) {
@@ -213,47 +154,6 @@ prg *p2bp(const prg *p) {
     for (size_t j = 0; j < s.calls.size(); j++) t.calls.push_back(treecopy(s.calls[j]));
   }
   return q;
-}
-
-void prgfree(prg *p) {
-  if (!p) return;
-  for (tree *t : {p->vlist, p->prog, p->deadtr, p->varc, p->dead}) treefree(t);
-  for (prgproc &s : p->procs) {
-    for (tree *t : s.trans) treefree(t);
-    for (tree *t : s.calls) treefree(t);
-  }
-  delete p;
-}
-
-static void prgtree(const tree *t, FILE *out) {
-  treewrite(t, out);
-  std::fputc('\n', out);
-}
-
-void prgwrite(const prg *p, FILE *out) {
-  if (!p || !out) return;
-  std::fputs("PROG=\n", out);
-  prgtree(p->prog, out);
-  std::fprintf(out, "BOOLN=%i\n", p->BOOLN);
-  std::fputs("VARC=\n", out);
-  prgtree(p->varc, out);
-  std::fputs("DEAD=\n", out);
-  prgtree(p->dead, out);
-  std::fputs("VLIST=\n", out);
-  prgtree(p->vlist, out);
-  std::fprintf(out, "PURETRANS=%i\n", p->PURETRANS);
-  std::fprintf(out, "PRCNT=%i\n", p->PRCNT);
-  for (size_t i = 0; i < p->procs.size(); i++) {
-    const prgproc &s = p->procs[i];
-    size_t n = std::max(s.trans.size(), s.calls.size());
-    for (size_t j = 0; j < n; j++) {
-      std::fprintf(out, "P%iT%i:", (int)i + 1, (int)j + 1);
-      prgtree(j < s.trans.size() ? s.trans[j] : nullptr, out);
-      prgtree(j < s.calls.size() ? s.calls[j] : nullptr, out);
-    }
-  }
-  std::fprintf(out, "P%iT%i:", 0, 0);
-  prgtree(p->deadtr, out);
 }
 
 int intin(int v, const int *a, int first, int last) {

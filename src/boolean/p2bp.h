@@ -4,30 +4,12 @@
 // Current-state bit k is the leaf "k", its next-state copy the leaf "k+BOOLN".
 #pragma once
 
-#include <cstdio>
-
-#include "boolean/prg.h"
+#include "prog/prg.h"
 #include "tree/tree.h"
-
-// ---- used by the front end when it completes the program record
-// Numbers the bits of a declaration list (";" list of name ":" type) in place:
-// each name node gets a left leaf with its first (most significant) bit and a
-// right leaf with its last bit, numbered from 1 in declaration order.  A type
-// "lo..hi" gets max(1, bits of hi) bits, any other type one bit.  Returns the
-// total, i.e. BOOLN.  Ends with "vlist error" when a bound is too large.
-int INFOvlist(tree *vlist);
-// Range constraints: a new integer formula, the left-nested conjunction over
-// the declarations "lo..hi", in order, of !(Vname > hi); "^" when there are
-// none.  The declaration list is only read.  p2bp encodes it into VARC.
-tree *INFOconstr_a(const tree *vlist);
 
 // ---- the encoding
 // A new Boolean program record: every component encoded, the input unchanged.
 prg *p2bp(const prg *p);
-// Releases a record made by p2bp (or any record whose trees it owns).
-void prgfree(prg *p);
-// Dump of a program record (the debug dump of the driver) on out.
-void prgwrite(const prg *p, FILE *out);
 
 // In place: number leaves become constant bit lists, "V"/"O" occurrences the
 // declared bit lists ("O" adds offset).  Undeclared names end with "vlist error".

@@ -6,11 +6,10 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "boolean/p2bp.h"
 #include "formula/tlf.h"
 #include "front/prep.h"
 #include "front/progint.h"
-#include "symbolic/clk.h"
+#include "front/clk.h"
 
 ggbrec *ggb = nullptr;
 
@@ -18,7 +17,7 @@ ggbrec *ggb = nullptr;
 [[noreturn]] static void F2Pstop(const char *msg) {
   std::printf("ERROR:      %s\n", msg);
   std::fflush(nullptr);
-  std::exit(0);
+  utilexit(0);
 }
 
 // Clock transitions join the last process; the guarded transitions that

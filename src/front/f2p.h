@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "boolean/prg.h"
+#include "prog/prg.h"
 #include "tree/tree.h"
 
 // One MAIN module, MODULE or PROCEDURE definition, linked in file order.

@@ -8,14 +8,14 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "main/param.h"
 
 std::vector<std::string> cleft;
 std::vector<int> clen;
 std::vector<std::string> cright;
 int cc = 0;
 
-static size_t REPadopted = 0;   // PARdefs entries already in the table
+static const std::vector<std::string> *REPdefs = nullptr;  // the driver's definitions
+static size_t REPadopted = 0;   // entries of REPdefs already in the table
 
 // Slots by name, for the constant lookups of eval over the table itself
 // (a DEFINE section of n entries would otherwise cost n^2 comparisons).
@@ -36,12 +36,14 @@ void REPsetslot(int slot, const std::string &name, const std::string &repl) {
 void REPclearnames() { std::unordered_map<std::string, std::vector<int>>().swap(REPbyname); }
 
 static void repadopt() {
-  for (; REPadopted < PARdefs.size(); REPadopted++) repadddef(PARdefs[REPadopted]);
+  if (!REPdefs) return;
+  for (; REPadopted < REPdefs->size(); REPadopted++) repadddef((*REPdefs)[REPadopted]);
 }
 
 // The driver may set the table up before or after it reads the command line:
-// whatever PARdefs holds now is adopted here, the rest when preprocessing starts.
-void repinit() {
+// whatever defs holds now is adopted here, the rest when preprocessing starts.
+void repinit(const std::vector<std::string> *defs) {
+  REPdefs = defs;
   cleft.clear();
   clen.clear();
   cright.clear();

@@ -16,8 +16,9 @@ extern std::vector<int> clen;             // name lengths [0,cc)
 extern std::vector<std::string> cright;   // replacements [0,cc)
 extern int cc;                            // slots in use
 
-// Empties the table and adopts the command-line definitions (PARdefs).
-void repinit();
+// Empties the table and adopts the command-line definitions defs (the list
+// is kept: entries added later are adopted when preprocessing starts).
+void repinit(const std::vector<std::string> *defs = nullptr);
 // Adds one command-line definition "name=value" at slot cc.
 void repadddef(const std::string &text);
 // Reads one definition "name = value" starting at text[pos] into the slot.
@@ -34,7 +35,7 @@ void stringkstring(const std::string &text, const std::vector<std::string> &name
                    int count, std::string &out);
 
 // Helpers shared by the preprocessor's files.
-void REPadoptpending();                   // adopts PARdefs entries added since repinit
+void REPadoptpending();                   // adopts definitions added since repinit
 // Writes a slot (the table grows as needed) and indexes its name for eval.
 void REPsetslot(int slot, const std::string &name, const std::string &repl);
 void REPclearnames();                     // drops that index

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "boolean/p2bp.h"
 #include "front/progint.h"
-#include "symbolic/clk.h"
+#include "front/clk.h"
 
 static bool ismarker1(const tree *e) {
   return PROGis(e, '=') && PROGisleaf(e->left) && PROGisleaf(e->right) &&

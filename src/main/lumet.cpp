@@ -83,7 +83,7 @@ int main(int argc, char **argv) {
   utiltime(0);
 
   PARdefaults();
-  repinit();
+  repinit(&PARdefs);
   const char *arg = mainparameters(argc, argv);
   if (!arg) {  // nothing to check: show how to call the checker
     PARhelp();
@@ -144,6 +144,7 @@ int main(int argc, char **argv) {
   if (op0.engine != PARENG_TBD) MAINnotbuilt("bounded checking");
   if (MAINhasprocedure(ggb->modules)) MAINnotbuilt("procedure checking");
 
+  TBDprogresshook = reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);
   int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
   MAINcounterexample(c, model);

@@ -6,25 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-lumopt op0 = {PARENG_TBD, PARSEL_ALL, 0, 0, 0, -1, "", nullptr, nullptr, nullptr, 0, 1000, nullptr, nullptr};
-int PAR_tm = 0;
-int PAR_debug = 0;
-int opDFTT = 0;
-int Xce = 0;
-std::vector<std::string> PARdefs;
-
-void PARdefaults() {
-  op0 = lumopt{};
-  op0.engine = PARENG_TBD;
-  op0.prop = PARSEL_ALL;
-  op0.alg = -1;
-  op0.bound = 1000;
-  PAR_tm = 0;
-  PAR_debug = 0;
-  opDFTT = 0;
-  Xce = 0;
-  PARdefs.clear();
-}
+#include "tree/tree.h"
 
 int PARatoi(const char *s) {
   if (!s) return 0;
@@ -112,7 +94,7 @@ int param0(char **argv, int i) {
   const char *next = argv[i + 1];
   if (PARishelp(a)) {
     PARhelp();
-    std::exit(0);
+    utilexit(0);
   }
   if (!std::strcmp(a, "-ag")) {
     op0.ag = -1;
@@ -212,7 +194,7 @@ const char *mainparameters(int argc, char **argv) {
   // A model file is never named like a help request: "lumet -h" asks for help.
   if (PARishelp(argv[argc - 1])) {
     PARhelp();
-    std::exit(0);
+    utilexit(0);
   }
   for (int i = 1; i < argc - 1; i++) {
     const char *a = argv[i];

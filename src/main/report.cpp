@@ -1,5 +1,4 @@
-// Verdict and progress lines, property selection, property folding and the
-// transition relation for bounded checking.
+// Verdict and progress lines, property selection and property folding.
 #include "main/report.h"
 
 #include <climits>
@@ -9,8 +8,6 @@
 #include <vector>
 
 #include "main/param.h"
-
-time_t t0 = 0;
 
 static int MAINelapsed() { return (int)std::difftime(std::time(nullptr), t0); }
 
@@ -147,23 +144,4 @@ void specmerge21(tree *list) {
     c->left = nullptr;
     c->right = g;
   }
-}
-
-tree *mgett(const prg &p) {
-  int np = p.PRCNT < (int)p.procs.size() ? p.PRCNT : (int)p.procs.size();
-  if (np <= 0) return nullptr;
-  tree *rel = nullptr;
-  for (int i = 0; i < np; i++) {
-    const prgproc &pr = p.procs[i];
-    int nt = pr.n < (int)pr.trans.size() ? pr.n : (int)pr.trans.size();
-    for (int j = 0; j < nt; j++) {
-      const tree *t = pr.trans[j];
-      if (!t || !t->left || !t->right) continue;
-      if (!std::strcmp(t->left->text, "_") || !std::strcmp(t->right->text, "_")) continue;
-      tree *guard = std::strcmp(t->left->text, "^") ? treecopy(t->left) : treeconstab(1, 1);
-      tree *tr = treecompose("&", guard, treecopy(t->right));
-      rel = rel ? treecompose("|", rel, tr) : tr;
-    }
-  }
-  return rel ? rel : treeconst(0);
 }

@@ -1,13 +1,8 @@
-// Verdict and progress lines, property selection, and the forms of the
-// program that the engines are handed.
+// Verdict and progress lines, property selection and folding.
 #pragma once
 
-#include <ctime>
-
-#include "boolean/prg.h"
+#include "opt/opt.h"
 #include "tree/tree.h"
-
-extern time_t t0;   // wall-clock start of the run, for the verdict and progress lines
 
 // Verdicts: 1 true, -1 false, 0 unknown.  Exit statuses are the verdict modulo 256.
 constexpr int VERDICT_TRUE = 1;
@@ -32,8 +27,3 @@ tree *mgetp(tree *prog, int sel, int announce);
 
 // Folds the property list in place into one formula (AG a; AG b -> AG(a & b)).
 void specmerge21(tree *list);
-
-// The transition relation for bounded checking: the disjunction of every
-// process's transitions as guard & action (copies); FALSE when every one was
-// skipped, null without processes.
-tree *mgett(const prg &p);

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <numeric>
 
-#include "main/report.h"
-
 static bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
 
 // Elements of a ";" list in order; a non-";" node is a one-element list.
@@ -287,6 +285,5 @@ tsys *prg2t(prg *p, tree *pairs) {
   tsys *t = bp2t(init, fair, p->procs, pairs, p->BOOLN);
   t->vlist = p->vlist;
   if (t->fwmode == -1) t->fwmode = p->PURETRANS;
-  if (!TBDprogresshook) TBDprogresshook = reportprogress;
   return t;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "boolean/prg.h"
+#include "prog/prg.h"
 #include "tbd/tbdbw.h"
 #include "tree/tree.h"
 

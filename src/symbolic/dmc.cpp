@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "formula/tlf.h"
-#include "main/report.h"
+#include "opt/opt.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
 

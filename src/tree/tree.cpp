@@ -13,13 +13,19 @@
 #include "tree/treeint.h"
 
 FILE *lmtlog = nullptr;
+void (*utilexithook)(int status) = nullptr;
+
+void utilexit(int status) {
+  if (utilexithook) utilexithook(status);
+  exit(status);
+}
 
 void utilerror(const char *tag) {
   fflush(stdout);
   if (lmtlog) fflush(lmtlog);
   fprintf(stderr, "%s error\n", tag);
   fflush(stderr);
-  exit(0);
+  utilexit(0);
 }
 
 tree *treenewnode(const char *op) {

@@ -16,6 +16,12 @@ struct tree {
 
 // Fatal error: prints "%s error\n" with the tag on standard error, ends with status 0.
 [[noreturn]] void utilerror(const char *tag);
+// Every early end of the process goes through utilexit.  When utilexithook
+// is set it is called first; the process ends when it returns.  A harness
+// that runs many inputs in one process (the fuzz targets) throws from there
+// to get back to its entry.
+[[noreturn]] void utilexit(int status);
+extern void (*utilexithook)(int status);
 
 // Process-wide trace log "loglmt.tmp"; may be null (writers then skip).
 extern FILE *lmtlog;

@@ -1,6 +1,6 @@
 // Clocks and fractional constants; "char" and iN declaration types.
 #include "f2ptest.h"
-#include "symbolic/clk.h"
+#include "front/clk.h"
 
 using namespace f2pt;
 

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "front/prep.h"
-#include "main/param.h"
 
 namespace fs = std::filesystem;
 
@@ -43,10 +42,9 @@ std::string writemodel(const std::string &text, const char *name = "m.lum") {
 // Preprocesses a model text with the given command-line definitions, in the
 // current directory.
 std::string prepraw(const std::string &text, const std::vector<std::string> &defs = {}) {
-  PARdefs = defs;
-  repinit();
+  repinit(&defs);
   std::string r = PREPfile2txt(writemodel(text + "\n"));
-  PARdefs.clear();
+  repinit();
   return r;
 }
 
@@ -249,11 +247,11 @@ TEST(prepmodel, definitionsandbuiltins) {
 // built-ins.
 TEST(prepmodel, definitionsaddedafterrepinit) {
   prepdir d;
-  PARdefs.clear();
-  repinit();
-  PARdefs = {"N=5", "FALSE=1=1"};
+  std::vector<std::string> defs;
+  repinit(&defs);
+  defs = {"N=5", "FALSE=1=1"};
   std::string t = PREPfile2txt(writemodel("LUM\nDEFINE\nN=3\nVAR\n  x : 0..N;\nINIT\n  FALSE;\nTRANS\n\n"));
-  PARdefs.clear();
+  repinit();
   EXPECT_EQ(t, "LUMx:0..5;#1=1;#");
 }
 

@@ -13,6 +13,7 @@
 
 #include "main/param.h"
 #include "main/report.h"
+#include "prog/prg.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "boolean/prg.h"
+#include "prog/prg.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
 #include "symbolic/dmc.h"

@@ -1,7 +1,7 @@
 // Discrete clocks: every step of a clocked module is one tick; constants
 // compared with a clock (possibly fractional, "fractals") are scaled to
 // whole ticks of 1/T.  Also turns the types "char" and iN into ranges.
-#include "symbolic/clk.h"
+#include "front/clk.h"
 
 #include <climits>
 #include <cstdio>

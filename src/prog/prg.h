@@ -2,6 +2,7 @@
 // and, with the same layout, its Boolean encoding.
 #pragma once
 
+#include <cstdio>
 #include <vector>
 
 #include "tree/tree.h"
@@ -23,3 +24,24 @@ struct prg {
   tree *dead = nullptr;             // deadlock condition (DEAD)
   std::vector<prgproc> procs;       // [0,PRCNT)
 };
+
+// Numbers the bits of a declaration list (";" list of name ":" type) in place:
+// each name node gets a left leaf with its first (most significant) bit and a
+// right leaf with its last bit, numbered from 1 in declaration order.  A type
+// "lo..hi" gets max(1, bits of hi) bits, any other type one bit.  Returns the
+// total, i.e. BOOLN.  Ends with "vlist error" when a bound is too large.
+int INFOvlist(tree *vlist);
+// Range constraints: a new integer formula, the left-nested conjunction over
+// the declarations "lo..hi", in order, of !(Vname > hi); "^" when there are
+// none.  The declaration list is only read.  p2bp encodes it into VARC.
+tree *INFOconstr_a(const tree *vlist);
+
+// Releases a record and every tree it owns.
+void prgfree(prg *p);
+// Dump of a program record (the debug dump of the driver) on out.
+void prgwrite(const prg *p, FILE *out);
+
+// The transition relation for bounded checking: the disjunction of every
+// process's transitions as guard & action (copies); FALSE when every one was
+// skipped, null without processes.
+tree *mgett(const prg &p);
