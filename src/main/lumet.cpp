@@ -7,6 +7,7 @@
 #include <string>
 
 #include "boolean/p2bp.h"
+#include "c2v/c2v.h"
 #include "front/f2p.h"
 #include "front/prep.h"
 #include "main/param.h"
@@ -74,6 +75,7 @@ static void MAINcounterexample(int c, const std::string &model) {
   }
   std::printf("%s\n", "The property is false, preparing files ...");
   CEXwrite(ggt->cex, ggb->bprogram->vlist, model);
+  if (op0.cfile) C2Vcexannotate(CEXfilename(model));
 }
 
 int main(int argc, char **argv) {
@@ -91,7 +93,10 @@ int main(int argc, char **argv) {
   }
   std::string model = arg;
 
-  if (op0.cfile) MAINnotbuilt("C translator");
+  if (op0.cfile) {
+    c2v(op0.cfile, op0.spfile, op0.fspfile);
+    model = C2Vmodelname(op0.cfile);
+  }
   if (PAR_debug >= 6) MAINend(0);  // levels past 6 stop as early as 6
 
   std::printf("FILE:       %s\n", model.c_str());
