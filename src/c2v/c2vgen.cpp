@@ -155,6 +155,7 @@ std::string C2Vand(const std::string &a, const std::string &b) {
 std::string C2Vnot(const std::string &a) {
   if (a == C2V_T) return C2V_F;
   if (a == C2V_F) return C2V_T;
+  if (a[0] == '!') return a.substr(1);  // conditions are "(..)" or "!(..)"
   return "!" + a;
 }
 
@@ -752,9 +753,14 @@ static void C2Vwrite(C2Vprog &P, const std::map<std::string, C2Vfsp> &fsp, c2vou
     for (C2Vvar *v : vars)
       if (v->cname.rfind("c2v_", 0) == 0 && v->mname == v->cname && !P.idents.count(v->cname))
         luc += "\t/* " + v->mname + " is made by the translator */\n";
+    // Arrays come last: the variable order follows the declarations, and
+    // a[i] read into a scalar stays small only when i and the scalar precede a.
     lum += "VAR\n";
-    for (C2Vvar *v : vars) lum += Gen::decl(v, v->mname);
+    for (C2Vvar *v : vars)
+      if (v->size < 0) lum += Gen::decl(v, v->mname);
     lum += "\tpc:\t0.." + std::to_string(N) + ";\n";
+    for (C2Vvar *v : vars)
+      if (v->size >= 0) lum += Gen::decl(v, v->mname);
     lum += "INIT\n";
     for (C2Vvar *v : vars) lum += Gen::init(v, v->mname, v->param ? "par_" + v->mname : "");
     lum += "\tpc=0;\n";

@@ -106,6 +106,7 @@ std::vector<C2Vtok> C2Vlex(const std::string &s, int line0,
       if (name.empty()) C2Vunsupported(line, "#define without a name");
       if (k < dl.size() && dl[k] == '(') C2Vunsupported(line, "#define with parameters");
       std::vector<C2Vtok> body = C2Vlex(dl.substr(k), line, nullptr);
+      body.pop_back();  // its end mark
       for (C2Vtok &t : body)
         if (t.kind == TK_ID && macros.count(t.text)) C2Vunsupported(line, "#define using a #define");
       macros[name] = body;
