@@ -83,6 +83,7 @@ struct C2Vprog {
   std::map<std::string, C2Vfun *> fbyname;
   std::set<std::string> idents;    // every identifier of the program (kept out of made names)
   std::vector<C2Vstm *> asserts;   // assertions in source order
+  std::map<std::string, std::vector<C2Vtok>> macros;  // "#define" name -> its tokens
   std::vector<std::string> lines;  // source lines, [1,count]
   std::string log;                 // "c2v.log" text
 };
@@ -101,5 +102,7 @@ std::map<std::string, C2Vfsp> C2Vreadfsp(const std::string &text);
 C2Vexpr *C2Vparsetext(C2Vprog &P, const std::string &text, int line,
                       const std::map<std::string, C2Vvar *> &names);
 // Tokenises a text (exposed for the specification reader).
+// macros: the "#define" table, read and extended (null: none).
 std::vector<C2Vtok> C2Vlex(const std::string &text, int line0,
-                           const std::map<int, std::vector<std::string>> *sp);
+                           const std::map<int, std::vector<std::string>> *sp,
+                           std::map<std::string, std::vector<C2Vtok>> *macros = nullptr);

@@ -41,9 +41,11 @@ static long long C2Vescape(const std::string &s, size_t &i, int line) {
 }
 
 std::vector<C2Vtok> C2Vlex(const std::string &s, int line0,
-                           const std::map<int, std::vector<std::string>> *sp) {
+                           const std::map<int, std::vector<std::string>> *sp,
+                           std::map<std::string, std::vector<C2Vtok>> *macrotable) {
   std::vector<C2Vtok> out;
-  std::map<std::string, std::vector<C2Vtok>> macros;
+  std::map<std::string, std::vector<C2Vtok>> own;
+  std::map<std::string, std::vector<C2Vtok>> &macros = macrotable ? *macrotable : own;
   int line = line0;
   auto inject = [&](int n) {  // assertions of the assertion file, before line n
     if (!sp) return;
@@ -105,10 +107,9 @@ std::vector<C2Vtok> C2Vlex(const std::string &s, int line0,
       while (k < dl.size() && C2Videntchar(dl[k])) name += dl[k++];
       if (name.empty()) C2Vunsupported(line, "#define without a name");
       if (k < dl.size() && dl[k] == '(') C2Vunsupported(line, "#define with parameters");
-      std::vector<C2Vtok> body = C2Vlex(dl.substr(k), line, nullptr);
+      // earlier definitions are expanded in the body now, so none can recur
+      std::vector<C2Vtok> body = C2Vlex(dl.substr(k), line, nullptr, &macros);
       body.pop_back();  // its end mark
-      for (C2Vtok &t : body)
-        if (t.kind == TK_ID && macros.count(t.text)) C2Vunsupported(line, "#define using a #define");
       macros[name] = body;
       continue;
     }
@@ -857,7 +858,7 @@ struct Reader {
 C2Vexpr *C2Vparsetext(C2Vprog &P, const std::string &text, int line,
                       const std::map<std::string, C2Vvar *> &names) {
   Reader r(P);
-  r.t = C2Vlex(text, line, nullptr);
+  r.t = C2Vlex(text, line, nullptr, &P.macros);
   for (C2Vtok &tk : r.t) tk.line = line;  // the text sits on one C line
   r.scopes.emplace_back(names);
   if (r.cur().kind == TK_END) C2Vunsupported(line, "empty assertion");
@@ -877,7 +878,7 @@ void C2Vread(C2Vprog &P, const std::string &source, const std::map<int, std::vec
     b = e + 1;
   }
   Reader r(P);
-  r.t = C2Vlex(source, 1, &sp);
+  r.t = C2Vlex(source, 1, &sp, &P.macros);
   for (const C2Vtok &tk : r.t)
     if (tk.kind == TK_ID) P.idents.insert(tk.text);
   r.file();
