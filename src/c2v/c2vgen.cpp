@@ -22,7 +22,7 @@ constexpr size_t C2V_LEAFLEN = 63;    // longest leaf of the model parser
 
 // Names the model language reserves or reads specially.
 bool C2Vbadname(const std::string &n, bool fun) {
-  if (n.empty() || n[0] < 'a' || n[0] > 'z') return true;
+  if (n.empty() || n[0] < 'a' || n[0] > 'z' || n.size() > 40) return true;
   for (char c : n)
     if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (!fun && c == '_'))) return true;
   static const char *const inner[] = {"pid", "running", "_x_", "record", nullptr};
@@ -107,6 +107,7 @@ void C2Vnames(Unit &U) {
       if ((l >= 'a' && l <= 'z') || (l >= '0' && l <= '9')) b += l;
     }
     if (b.empty() || !(b[0] >= 'a' && b[0] <= 'z')) b = (fun ? "f" : "v") + b;
+    if (b.size() > 24) b.resize(24);  // leaves of the model hold 63 characters
     std::string n = U.fresh(b + (fun ? "" : "_"));
     if (C2Vbadname(n, fun)) {
       U.taken.erase(n);

@@ -596,8 +596,10 @@ struct Reader {
       } else if (v->size == 0) {
         C2Vunsupported(line, "array " + name + " without a size");
       }
-      for (long long x : v->init)
+      for (long long x : v->init) {
         if (x < 0) C2Vunsupported(line, "negative initial value of " + name);
+        if (x > 127 && type == "char") C2Vunsupported(line, "initial value of " + name + " beyond char");
+      }
       if (global) {
         v->global = true;
         P.globals.push_back(v);
@@ -837,6 +839,7 @@ struct Reader {
       if (is("typedef") || is("struct") || is("enum") || is("union") || is("extern"))
         C2Vunsupported(line, cur().text);
       if (accept(";")) continue;
+      if (is("lumet_assertion")) C2Vunsupported(line, "assertion outside a function");
       std::string ty = typeword();
       if (cur().kind != TK_ID) {
         if (ty.empty()) C2Vunsupported(line, "'" + show() + "' at file level");

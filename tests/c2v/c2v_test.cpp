@@ -129,6 +129,8 @@ TEST(C2vTranslate, OutsideTheSubset) {
       {"int f(int x y) { }\nint main() {}\n", "UNKNOWN 4 y\n"},
       {"int main() { }\n", ""},
       {"char x;\n", "ERROR:      unsupported C at line 2: no function main\n"},
+      {"lumet_assertion(\"1\");\nint main() {}\n", "ERROR:      unsupported C at line 1: assertion outside a function\n"},
+      {C2Vmain("char c = 200;"), "ERROR:      unsupported C at line 3: initial value of c beyond char\n"},
   };
   for (const auto &c : cases) {
     c2vout o = C2Vtranslate(c.first, {}, "");
