@@ -217,14 +217,17 @@ int issat1(CNFmodel &cnf, const SATlimits &lim, std::vector<int8_t> *model) {
   std::vector<int8_t> fixed((size_t)nv + 1, 0);   // +1/-1 for variables fixed by units
   if (!initialunits(cnf, fixed)) return SATUNSAT;
   if (hasemptyclause(cnf)) return SATUNSAT;
+  SATelimstack elim;
+  if (!SATeliminate(cnf, elim)) return SATUNSAT;
+  SATstat.elimvars = (uint64_t)elim.eliminated;
 
   std::vector<int32_t> trail;
   int r = SATcdcl(cnf, lim, trail);
   if (r != SATSAT) return r;
 
-  // The assignment of every variable: the search's, then the units', then the
-  // replaced variables through their representatives; a variable of no
-  // clause is true.
+  // The assignment of every variable: the search's, then the units', a
+  // variable of no clause true, the eliminated ones from their clauses, then
+  // the replaced variables through their representatives.
   std::vector<int8_t> value((size_t)nv + 1, 0);
   for (int32_t x : trail) value[(size_t)(x < 0 ? -x : x)] = x > 0 ? 1 : -1;
   for (int32_t v = 1; v <= nv; v++)
@@ -232,12 +235,19 @@ int issat1(CNFmodel &cnf, const SATlimits &lim, std::vector<int8_t> *model) {
       value[v] = fixed[v];
       trail.push_back(fixed[v] > 0 ? v : -v);
     }
+  std::vector<uint8_t> gone((size_t)nv + 1, 0);   // eliminated
+  for (const auto &r : elim.recs) gone[(size_t)(r.lit < 0 ? -r.lit : r.lit)] = 1;
   for (int32_t v = 1; v <= nv; v++) {
-    if (value[v]) continue;
+    if (value[v] || gone[v]) continue;
     bool replaced = !eq.parent.empty() && eq.parent[v] != 0;
     if (replaced) continue;
     value[v] = 1;
     trail.push_back(v);
+  }
+  SATextend(elim, value);
+  for (size_t r = elim.recs.size(); r-- > 0;) {
+    int32_t v = elim.recs[r].lit < 0 ? -elim.recs[r].lit : elim.recs[r].lit;
+    trail.push_back(value[v] > 0 ? v : -v);
   }
   if (!eq.parent.empty())
     for (int32_t v = 1; v <= nv; v++)

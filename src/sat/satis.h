@@ -1,8 +1,9 @@
 // Internal SAT solver. Preprocessing: clause normalisation, equivalence
-// reduction over binary clauses, initial unit propagation. Search: conflict
-// driven (two watched literals, first-UIP learning with minimisation,
-// backjumping, activity decisions with phase saving, restarts, learned-clause
-// reduction). The run is logged to "logsat.tmp":
+// reduction over binary clauses, initial unit propagation, then bounded
+// variable elimination. Search: conflict driven (two watched literals,
+// first-UIP learning with minimisation, backjumping, activity decisions with
+// phase saving, restarts, learned-clause reduction). The run is logged to
+// "logsat.tmp":
 //   "NN" with the variable count,
 //   two "EQ" sections (replaced variables, their literals) when equivalences
 //   were substituted,
@@ -37,6 +38,7 @@ struct SATstats {
   uint64_t learned;                 // learned clauses kept (units included)
   uint64_t deleted;                 // learned clauses removed by reductions
   uint64_t eqvars;                  // variables replaced by equivalence reduction
+  uint64_t elimvars;                // variables eliminated by resolution
 };
 extern SATstats SATstat;
 
