@@ -219,6 +219,23 @@ void CNFnormalise(CNFmodel &m) {
   m.nc = nc;
 }
 
+bool CNFnormalised(const CNFmodel &m) {
+  int32_t nc = 0;
+  for (size_t i = 0; i < m.lits.size();) {
+    size_t b = i;
+    while (m.lits[i]) {
+      int32_t x = m.lits[i];
+      if (x < -m.nv || x > m.nv) return false;
+      for (size_t k = b; k < i; k++)
+        if (m.lits[k] == x || m.lits[k] == -x) return false;
+      i++;
+    }
+    i++;
+    nc++;
+  }
+  return nc == m.nc && (m.lits.empty() || m.lits.back() == 0);
+}
+
 // ---- clause structure
 
 CNFmstruct model2mstruct(const CNFmodel &m) {

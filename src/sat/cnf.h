@@ -55,6 +55,9 @@ int remove_red2(int32_t *l);
 // Normalises every clause with remove_red (tautologies disappear, shrunken
 // clauses keep their terminator) and compacts the array in place.
 void CNFnormalise(CNFmodel &m);
+// Whether every clause is free of repeated variables, every literal within
+// [-nv,nv] and nc the clause count (checked builds test this).
+bool CNFnormalised(const CNFmodel &m);
 
 // Clause structure of the preprocessing: clause starts and lengths, and one
 // occurrence list per literal laid out by counting sort, in clause order.

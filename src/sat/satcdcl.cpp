@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "sat/satint.h"
+#include "tree/check.h"
 
 namespace {
 
@@ -207,6 +208,7 @@ uint32_t propagate() {
       uint32_t cr = i->cref;
       uint32_t *c = clits(cr);
       if (c[0] == fl) { c[0] = c[1]; c[1] = fl; }
+      LUM_CHECK(c[1] == fl);
       Lit blocker = i->blocker;
       i++;
       Watch w{cr, c[0]};
@@ -377,6 +379,26 @@ bool locked(uint32_t cr) {
   return S.val[l0] == 1 && S.reason[var(l0)] == cr;
 }
 
+// Every long clause is watched by exactly its first two literals, and a
+// watched literal is false only when the other one is true or the clause is a
+// pending reason (checked build).
+[[maybe_unused]] bool watchesok() {
+  std::vector<uint32_t> seen(S.arena.size(), 0);
+  for (Lit l = 2; l < S.watch.size(); l++)
+    for (const Watch &w : S.watch[l]) {
+      const uint32_t *c = clits(w.cref);
+      if (c[0] != l && c[1] != l) return false;
+      seen[w.cref]++;
+    }
+  for (size_t cr = 0; cr < S.arena.size(); cr += HDR + S.arena[cr]) {
+    if (seen[cr] != 2) return false;
+    const uint32_t *c = clits((uint32_t)cr);
+    if (S.qhead == S.trail.size() && S.val[c[0]] == -1 && S.val[c[1]] != 1) return false;
+    if (S.qhead == S.trail.size() && S.val[c[1]] == -1 && S.val[c[0]] != 1) return false;
+  }
+  return true;
+}
+
 // Moves the live clauses to the front of the arena and rebuilds the watches.
 void collect() {
   for (auto &w : S.watch) w.clear();
@@ -403,6 +425,7 @@ void collect() {
     if (a[cr + 1] & FLEARNT) S.learnts.push_back((uint32_t)cr);
   }
   S.wasted = 0;
+  LUM_CHECK(watchesok());
 }
 
 void reduce() {
@@ -508,6 +531,8 @@ int SATcdcl(const CNFmodel &m, const SATlimits &lim, std::vector<int32_t> &out) 
       uint32_t lbd;
       uint32_t bt = analyse(confl, lbd);
       backtrack(bt);
+      LUM_CHECK(S.val[S.learnt[0]] == 0);
+      LUM_CHECK(std::all_of(S.learnt.begin() + 1, S.learnt.end(), [](Lit q) { return S.val[q] == -1; }));
       if (S.learnt.size() == 1) {
         assign(S.learnt[0], NOREASON);
       } else if (S.learnt.size() == 2) {

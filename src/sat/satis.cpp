@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "sat/satint.h"
+#include "tree/check.h"
 
 SATstats SATstat;
 
@@ -221,6 +222,7 @@ int issat1(CNFmodel &cnf, const SATlimits &lim, std::vector<int8_t> *model) {
   if (!SATeliminate(cnf, elim)) return SATUNSAT;
   SATstat.elimvars = (uint64_t)elim.eliminated;
 
+  LUM_CHECK(CNFnormalised(cnf));
   std::vector<int32_t> trail;
   int r = SATcdcl(cnf, lim, trail);
   if (r != SATSAT) return r;
@@ -267,6 +269,7 @@ int issat1(CNFmodel &cnf, const SATlimits &lim, std::vector<int8_t> *model) {
 
 int SATsolve(CNFmodel &cnf, const SATlimits &lim, std::vector<int8_t> *model) {
   CNFnormalise(cnf);
+  LUM_CHECK(CNFnormalised(cnf));
   return issat1(cnf, lim, model);
 }
 
