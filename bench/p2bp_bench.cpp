@@ -1,65 +1,62 @@
-// Size and time of encoded arithmetic: x*y, x/y, x%y for two w-bit variables
-// over a range of widths, and a 50-variable 16-bit program with sums and
-// comparisons in its guards, encoded by p2bp.
-//   p2bp_bench ops [maxw_mul] [maxw_div]   one line per operator and width
-//   p2bp_bench op OPS width                 the operators in OPS at one width
-//   p2bp_bench const OPS width c           x op c for a constant c
-//   p2bp_bench mixed OPS wa wb             x op y for widths wa, wb
-//   p2bp_bench prog [nvars] [width]        the program record
-//   p2bp_bench naive [maxw maxw_div]              sequential shift-and-add and
-//                                          restoring division, for comparison
-#include <chrono>
+// Size and time of encoded arithmetic: x op y for two w-bit variables over a
+// range of widths with the growth exponent between successive widths, a
+// 50-variable 16-bit program with sums and comparisons in its guards, and
+// chains of 100 terms, each encoded by p2bp or ARITapply.
+//   p2bp_bench ops [OPS] [widths...]    one line per operator and width
+//   p2bp_bench prog [nvars] [width]     the program record
+//   p2bp_bench chain [OPS] [terms]      a op (a op ... b) over 3-bit variables
+// Sizes are distinct nodes of the shared result (and of the whole store).
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <vector>
 
-#include "boolean/aritbits.h"
 #include "boolean/p2bp.h"
-#include "formula/tlf.h"
 #include "tree/tree.h"
 
-static double now() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+static double cpu() { return (double)std::clock() / CLOCKS_PER_SEC; }
 
-static tree *var(int first, int w) {
-  tree *l = treenum(first + w - 1);
-  for (int i = first + w - 2; i >= first; i--) l = treecompose(";", treenum(i), l);
+static tree *var(BOOLstore *s, int first, int w) {
+  tree *l = BOOLnode(s, std::to_string(first + w - 1).c_str(), nullptr, nullptr);
+  for (int i = first + w - 2; i >= first; i--)
+    l = BOOLnode(s, ";", BOOLnode(s, std::to_string(i).c_str(), nullptr, nullptr), l);
   return l;
 }
 
-static long long bitsizes(const tree *l, int *nbits, long long *maxbit) {
-  long long total = 0;
-  *nbits = 0;
-  *maxbit = 0;
-  for (; l; l = (l->text[0] == ';' && !l->text[1]) ? l->right : nullptr) {
-    const tree *e = (l->text[0] == ';' && !l->text[1]) ? l->left : l;
-    long long s = treesize(e);
-    total += s;
-    if (s > *maxbit) *maxbit = s;
-    ++*nbits;
-  }
-  return total;
+static std::vector<const tree *> bits(const tree *l) {
+  std::vector<const tree *> v;
+  for (; l && l->text[0] == ';' && !l->text[1]; l = l->right) v.push_back(l->left);
+  if (l) v.push_back(l);
+  return v;
 }
 
-static void ops(int maxmul, int maxdiv, int minw = 2, const char *which = "*/%") {
-  std::printf("op width nodes maxbit bits seconds\n");
-  for (char op : std::string(which)) {
-    int maxw = op == '*' ? maxmul : maxdiv;
-    for (int w = minw; w <= maxw; w++) {
-      double t = now();
-      tree *r = ARITapply(treecompose(std::string(1, op).c_str(), var(1, w), var(1 + w, w)));
-      r = TLFnnf(r);
-      r = treedopost(r, TLFnnfsimp);
-      t = now() - t;
-      int nbits;
-      long long maxbit;
-      long long total = bitsizes(r, &nbits, &maxbit);
-      std::printf("%c %2i %10lld %9lld %2i %.3f\n", op, w, total, maxbit, nbits, t);
+static void ops(const char *which, const std::vector<int> &widths) {
+  std::printf("op width distinct store seconds exponent\n");
+  for (const char *op = which; *op; op++) {
+    double prevn = 0, prevw = 0;
+    for (int w : widths) {
+      // median of three runs
+      std::vector<double> ts;
+      unsigned long long n = 0, all = 0;
+      for (int k = 0; k < 3; k++) {
+        BOOLstore *s = BOOLstorenew();
+        double t = cpu();
+        tree *r = BOOLnnf(s, ARITapply(s, *op, var(s, 1, w), var(s, 1 + w, w)));
+        ts.push_back(cpu() - t);
+        n = BOOLdistinct(bits(r));
+        all = BOOLstorecount(s);
+        BOOLstorefree(s);
+      }
+      std::sort(ts.begin(), ts.end());
+      double e = prevn > 0 ? std::log((double)n / prevn) / std::log((double)w / prevw) : 0;
+      std::printf("%c %2i %9llu %9llu %.4f %.2f\n", *op, w, n, all, ts[1], e);
       std::fflush(stdout);
-      treefree(r);
+      prevn = (double)n;
+      prevw = w;
     }
   }
 }
@@ -67,7 +64,7 @@ static void ops(int maxmul, int maxdiv, int minw = 2, const char *which = "*/%")
 // Variables v0..v(n-1) of 0..2^w-1; transition i: guard v_i + v_(i+1) < v_(i+2)
 // & v_i > 3, action v_i := v_i + v_(i+1), every other variable unchanged.
 static void prog(int n, int w) {
-  std::string decl, init, trans;
+  std::string decl, init;
   long long hi = (1ll << w) - 1;
   for (int i = 0; i < n; i++) {
     decl += (i ? ";" : "") + std::string("v") + std::to_string(i) + ":0.." + std::to_string(hi);
@@ -78,8 +75,7 @@ static void prog(int n, int w) {
   p.BOOLN = INFOvlist(p.vlist);
   p.PRCNT = 1;
   p.procs.resize(1);
-  tree *tl = nullptr;
-  for (int i = n - 1; i >= 0; i--) {
+  for (int i = 0; i < n; i++) {
     std::string a = "Vv" + std::to_string(i), b = "Vv" + std::to_string((i + 1) % n),
                 c = "Vv" + std::to_string((i + 2) % n);
     std::string t = "(" + a + "+" + b + "<" + c + ")&(" + a + ">3):";
@@ -87,143 +83,58 @@ static void prog(int n, int w) {
       std::string o = "Ov" + std::to_string(j), v = "Vv" + std::to_string(j);
       t += (j ? "&" : "") + o + "=" + (j == i ? a + "+" + b : v);
     }
-    p.procs[0].trans.insert(p.procs[0].trans.begin(), string2tree(t));
-    p.procs[0].calls.insert(p.procs[0].calls.begin(), nullptr);
-    tl = tl ? treecompose(";", string2tree(t), tl) : string2tree(t);
+    p.procs[0].trans.push_back(string2tree(t));
+    p.procs[0].calls.push_back(nullptr);
   }
   p.procs[0].n = n;
   p.prog = treecompose("#", treecopy(p.vlist),
                        treecompose("#", string2tree(init),
-                                   treecompose("#", tl, treecompose("#", nullptr, string2tree(std::string("AG(Vv0<Vv1+Vv2)"))))));
+                                   treecompose("#", nullptr, treecompose("#", nullptr, string2tree(std::string("AG(Vv0<Vv1+Vv2)"))))));
   p.varc = INFOconstr_a(p.vlist);
-  double t = now();
-  prg *q = p2bp(&p);
-  t = now() - t;
-  long long total = 0, maxt = 0;
-  for (tree *x : q->procs[0].trans) {
-    long long s = treesize(x);
-    total += s;
-    if (s > maxt) maxt = s;
+  std::vector<double> ts;
+  unsigned long long total = 0, all = 0;
+  for (int k = 0; k < 3; k++) {
+    double t = cpu();
+    prg *q = p2bp(&p);
+    ts.push_back(cpu() - t);
+    std::vector<const tree *> roots(q->procs[0].trans.begin(), q->procs[0].trans.end());
+    total = BOOLdistinct(roots);
+    all = BOOLstorecount(q->store);
+    prgfree(q);
   }
-  std::printf("program: %i variables of %i bits, BOOLN=%i, %i transitions\n", n, w, q->BOOLN, n);
-  std::printf("encoded transitions: %lld nodes (largest %lld), VARC %i, PROG %i nodes; p2bp %.3f s\n",
-              total, maxt, treesize(q->varc), treesize(q->prog), t);
+  std::sort(ts.begin(), ts.end());
+  std::printf("program: %i variables of %i bits, BOOLN=%i, %i transitions\n", n, w, p.BOOLN, n);
+  std::printf("encoded transitions: %llu distinct nodes (store %llu); p2bp %.3f s\n", total, all, ts[1]);
 }
 
-static bitvec bvar(int first, int w) { return BITfromlist(var(first, w)); }
-
-static bitvec bcopy(const bitvec &v) {
-  bitvec r;
-  for (tree *t : v) r.push_back(treecopy(t));
-  return r;
-}
-
-static long long bsize(const bitvec &v) {
-  long long n = 0;
-  for (tree *t : v) n += treesize(t);
-  return n;
-}
-
-// Product by sequential shift-and-add: the accumulator passes through every
-// adder, so its bits are copied into each following one.
-static bitvec naivemul(bitvec a, bitvec b) {
-  bitvec r;
-  for (size_t j = b.size(); j-- > 0;) {
-    if (!r.empty()) r.insert(r.begin(), BITconst(0));
-    bitvec p;
-    for (tree *x : a) p.push_back(BITand(treecopy(x), treecopy(b[j])));
-    r = r.empty() ? std::move(p) : BITadd(std::move(r), std::move(p));
-  }
-  BITfree(a);
-  BITfree(b);
-  return r;
-}
-
-// Restoring division: each quotient bit compares a with Q + b*2^k, where Q
-// holds the quotient bits found so far.
-static bitvec naivediv(bitvec a, bitvec b) {
-  const int n = (int)a.size();
-  bitvec q(n), acc{BITconst(0)};
-  for (int k = n - 1; k >= 0; k--) {
-    bitvec t = bcopy(b);
-    t.insert(t.begin(), (size_t)k, nullptr);
-    for (int i = 0; i < k; i++) t[i] = BITconst(0);
-    bitvec s = BITadd(bcopy(acc), bcopy(t));
-    q[k] = BITnot(BITlt(bcopy(a), std::move(s)));
-    for (tree *&x : t) x = BITand(x, treecopy(q[k]));
-    acc = BITadd(std::move(acc), std::move(t));
-    while (acc.size() > 1 && BITisconst(acc.back(), 0)) {
-      treefree(acc.back());
-      acc.pop_back();
-    }
-  }
-  BITfree(a);
-  BITfree(b);
-  BITfree(acc);
-  return q;
-}
-
-static void naive(int maxw, int maxdiv) {
-  std::printf("op width nodes seconds   (sequential forms)\n");
-  for (int w = 2; w <= maxw; w++) {
-    double t = now();
-    bitvec r = naivemul(bvar(1, w), bvar(1 + w, w));
-    std::printf("* %2i %12lld %.3f\n", w, bsize(r), now() - t);
-    std::fflush(stdout);
-    BITfree(r);
-    if (w > maxdiv) continue;
-    t = now();
-    r = naivediv(bvar(1, w), bvar(1 + w, w));
-    std::printf("/ %2i %12lld %.3f\n", w, bsize(r), now() - t);
-    std::fflush(stdout);
-    BITfree(r);
-  }
-}
-
-// x op y for variables of widths wa and wb.
-static void mixed(const char *which, int wa, int wb) {
+// a op (a op ( ... op b)) with k terms over two 3-bit variables, as the
+// parser groups a chain.
+static void chain(const char *which, int k) {
   for (const char *op = which; *op; op++) {
-    double t = now();
-    tree *r = ARITapply(treecompose(std::string(1, *op).c_str(), var(1, wa), var(1 + wa, wb)));
-    r = TLFnnf(r);
-    r = treedopost(r, TLFnnfsimp);
-    t = now() - t;
-    int nbits;
-    long long maxbit, total = bitsizes(r, &nbits, &maxbit);
-    std::printf("x%cy widths %i,%i: %lld nodes, %i bits, %.3f s\n", *op, wa, wb, total, nbits, t);
-    treefree(r);
-  }
-}
-
-// x op c for a w-bit variable x and a constant c.
-static void byconst(const char *which, int w, unsigned long long c) {
-  for (const char *op = which; *op; op++) {
-    double t = now();
-    tree *r = ARITapply(treecompose(std::string(1, *op).c_str(), var(1, w), BOOLconstructnum(c)));
-    r = TLFnnf(r);
-    r = treedopost(r, TLFnnfsimp);
-    t = now() - t;
-    int nbits;
-    long long maxbit, total = bitsizes(r, &nbits, &maxbit);
-    std::printf("x%c%llu width %2i: %lld nodes, %i bits, %.3f s\n", *op, c, w, total, nbits, t);
-    treefree(r);
+    BOOLstore *s = BOOLstorenew();
+    double t = cpu();
+    tree *a = var(s, 1, 3), *r = var(s, 4, 3);
+    for (int i = 1; i < k; i++) r = ARITapply(s, *op, a, r);
+    r = BOOLnnf(s, r);
+    t = cpu() - t;
+    std::printf("chain %c %i terms: %zu bits, %llu distinct, store %zu, %.3f s\n", *op, k,
+                bits(r).size(), BOOLdistinct(bits(r)), BOOLstorecount(s), t);
+    BOOLstorefree(s);
   }
 }
 
 int main(int argc, char **argv) {
-  if (argc >= 2 && !std::strcmp(argv[1], "ops"))
-    ops(argc > 2 ? std::atoi(argv[2]) : 12, argc > 3 ? std::atoi(argv[3]) : 12);
-  else if (argc >= 2 && !std::strcmp(argv[1], "prog"))
+  if (argc >= 2 && !std::strcmp(argv[1], "prog")) {
     prog(argc > 2 ? std::atoi(argv[2]) : 50, argc > 3 ? std::atoi(argv[3]) : 16);
-  else if (argc >= 4 && !std::strcmp(argv[1], "op"))
-    ops(std::atoi(argv[3]), std::atoi(argv[3]), std::atoi(argv[3]), argv[2]);
-  else if (argc >= 5 && !std::strcmp(argv[1], "mixed"))
-    mixed(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
-  else if (argc >= 5 && !std::strcmp(argv[1], "const"))
-    byconst(argv[2], std::atoi(argv[3]), std::strtoull(argv[4], nullptr, 10));
-  else if (argc >= 2 && !std::strcmp(argv[1], "naive"))
-    naive(argc > 2 ? std::atoi(argv[2]) : 6, argc > 3 ? std::atoi(argv[3]) : 3);
-  else
-    std::fprintf(stderr, "usage: %s ops [maxw_mul maxw_div] | op OPS width | prog [nvars width] | naive [maxw maxw_div]\n", argv[0]);
+  } else if (argc >= 2 && !std::strcmp(argv[1], "ops")) {
+    std::vector<int> w;
+    for (int i = 3; i < argc; i++) w.push_back(std::atoi(argv[i]));
+    if (w.empty()) w = {8, 12, 16, 24, 32};
+    ops(argc > 2 ? argv[2] : "*/%+-<", w);
+  } else if (argc >= 2 && !std::strcmp(argv[1], "chain")) {
+    chain(argc > 2 ? argv[2] : "+-*", argc > 3 ? std::atoi(argv[3]) : 100);
+  } else {
+    std::fprintf(stderr, "usage: %s ops [OPS] [widths...] | prog [nvars width] | chain [OPS] [terms]\n", argv[0]);
+  }
   return 0;
 }

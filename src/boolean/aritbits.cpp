@@ -4,11 +4,13 @@
 #include <cctype>
 #include <cstring>
 
+BOOLstore *BITs = nullptr;
+
 bool BITisconst(const tree *t, int v) {
   return t && t->text[0] == (v ? '^' : '_') && t->text[1] == 0;
 }
 
-tree *BITconst(int v) { return treecompose(v ? "^" : "_", nullptr, nullptr); }
+tree *BITconst(int v) { return BOOLnode(BITs, v ? "^" : "_", nullptr, nullptr); }
 
 static bool BITisvar(const tree *t) {
   return t && !t->left && !t->right && std::isdigit((unsigned char)t->text[0]);
@@ -36,161 +38,66 @@ static int BITlitcmp(const tree *a, const tree *b) {
 }
 
 tree *BITand(tree *a, tree *b) {
-  if (BITisconst(a, 0) || BITisconst(b, 1)) {  // F & b = F;  a & T = a
-    treefree(b);
-    return a;
-  }
-  if (BITisconst(b, 0) || BITisconst(a, 1)) {
-    treefree(a);
-    return b;
-  }
+  if (BITisconst(a, 0) || BITisconst(b, 1)) return a;  // F & b = F;  a & T = a
+  if (BITisconst(b, 0) || BITisconst(a, 1)) return b;
   switch (BITlitcmp(a, b)) {
-    case 1:  // l & l = l
-      treefree(b);
-      return a;
-    case -1:  // l & !l = F
-      treefree(a);
-      treefree(b);
-      return BITconst(0);
+    case 1: return a;              // l & l = l
+    case -1: return BITconst(0);   // l & !l = F
   }
-  return treecompose("&", a, b);
+  return BOOLnode(BITs, "&", a, b);
 }
 
 tree *BITor(tree *a, tree *b) {
-  if (BITisconst(a, 1) || BITisconst(b, 0)) {  // T | b = T;  a | F = a
-    treefree(b);
-    return a;
-  }
-  if (BITisconst(b, 1) || BITisconst(a, 0)) {
-    treefree(a);
-    return b;
-  }
+  if (BITisconst(a, 1) || BITisconst(b, 0)) return a;  // T | b = T;  a | F = a
+  if (BITisconst(b, 1) || BITisconst(a, 0)) return b;
   switch (BITlitcmp(a, b)) {
-    case 1:
-      treefree(b);
-      return a;
-    case -1:  // l | !l = T
-      treefree(a);
-      treefree(b);
-      return BITconst(1);
+    case 1: return a;
+    case -1: return BITconst(1);   // l | !l = T
   }
-  return treecompose("|", a, b);
+  return BOOLnode(BITs, "|", a, b);
 }
 
-// Negation by duality; the tree is reused.  Recursion follows the formula
-// depth, which the constructions keep logarithmic or linear in the width.
-tree *BITnot(tree *a) {
-  if (!a) return a;
-  const char c = a->text[1] ? 0 : a->text[0];
-  switch (c) {
-    case '^':
-      a->text[0] = '_';
-      return a;
-    case '_':
-      a->text[0] = '^';
-      return a;
-    case '&':
-    case '|':
-      a->text[0] = c == '&' ? '|' : '&';
-      a->left = BITnot(a->left);
-      a->right = BITnot(a->right);
-      return a;
-    case '!':
-      if (!a->left) {  // !!f = f
-        tree *r = a->right;
-        a->right = nullptr;
-        treefree(a);
-        return r;
-      }
-      break;
-  }
-  return treecompose("!", nullptr, a);
-}
+tree *BITnot(tree *a) { return BOOLnegate(BITs, a); }
 
 tree *BITxor(tree *a, tree *b) {
-  if (BITisconst(a, 0)) {
-    treefree(a);
-    return b;
-  }
-  if (BITisconst(b, 0)) {
-    treefree(b);
-    return a;
-  }
-  if (BITisconst(a, 1)) {
-    treefree(a);
-    return BITnot(b);
-  }
-  if (BITisconst(b, 1)) {
-    treefree(b);
-    return BITnot(a);
-  }
-  if (int k = BITlitcmp(a, b)) {
-    treefree(a);
-    treefree(b);
-    return BITconst(k < 0);
-  }
-  tree *a2 = treecopy(a), *b2 = treecopy(b);
-  return BITor(BITand(a, BITnot(b2)), BITand(BITnot(a2), b));
+  if (BITisconst(a, 0)) return b;
+  if (BITisconst(b, 0)) return a;
+  if (BITisconst(a, 1)) return BITnot(b);
+  if (BITisconst(b, 1)) return BITnot(a);
+  if (int k = BITlitcmp(a, b)) return BITconst(k < 0);
+  return BITor(BITand(a, BITnot(b)), BITand(BITnot(a), b));
 }
 
 tree *BITite(tree *c, tree *t, tree *e) {
-  if (BITisconst(c, 1)) {
-    treefree(c);
-    treefree(e);
-    return t;
-  }
-  if (BITisconst(c, 0)) {
-    treefree(c);
-    treefree(t);
-    return e;
-  }
-  if (!treediff(t, e)) {  // ite(c, t, t) = t
-    treefree(c);
-    treefree(e);
-    return t;
-  }
-  if (BITisconst(t, 1) || BITisconst(t, 0)) {  // ite(c, T, e) = c | e;  ite(c, F, e) = !c & e
-    const bool one = BITisconst(t, 1);
-    treefree(t);
-    return one ? BITor(c, e) : BITand(BITnot(c), e);
-  }
-  if (BITisconst(e, 1) || BITisconst(e, 0)) {  // ite(c, t, T) = !c | t;  ite(c, t, F) = c & t
-    const bool one = BITisconst(e, 1);
-    treefree(e);
-    return one ? BITor(BITnot(c), t) : BITand(c, t);
-  }
-  tree *c2 = treecopy(c);
-  return BITor(BITand(c, t), BITand(BITnot(c2), e));
+  if (BITisconst(c, 1)) return t;
+  if (BITisconst(c, 0)) return e;
+  if (t == e) return t;  // ite(c, t, t) = t
+  if (BITisconst(t, 1)) return BITor(c, e);               // ite(c, T, e) = c | e
+  if (BITisconst(t, 0)) return BITand(BITnot(c), e);      // ite(c, F, e) = !c & e
+  if (BITisconst(e, 1)) return BITor(BITnot(c), t);       // ite(c, t, T) = !c | t
+  if (BITisconst(e, 0)) return BITand(c, t);              // ite(c, t, F) = c & t
+  return BITor(BITand(c, t), BITand(BITnot(c), e));
 }
 
-// Lists hold one element per bit; the ";" cells are released, the elements kept.
 bitvec BITfromlist(tree *list) {
   bitvec v;
-  while (list && list->text[0] == ';' && !list->text[1]) {
-    tree *cell = list;
-    v.push_back(cell->left);
-    list = cell->right;
-    cell->left = cell->right = nullptr;
-    treefree(cell);
-  }
+  for (; list && list->text[0] == ';' && !list->text[1]; list = list->right) v.push_back(list->left);
   v.push_back(list ? list : BITconst(0));
   for (size_t i = 0, j = v.size() - 1; i < j; i++, j--) std::swap(v[i], v[j]);
   return v;
 }
 
-tree *BITtolist(bitvec &v) {
+tree *BITtolist(const bitvec &v) {
   if (v.empty()) return BITconst(0);
   tree *l = v[0];
-  for (size_t i = 1; i < v.size(); i++) l = treecompose(";", v[i], l);
-  v.clear();
+  for (size_t i = 1; i < v.size(); i++) l = BOOLnode(BITs, ";", v[i], l);
   return l;
-}
-
-void BITfree(bitvec &v) {
-  for (tree *t : v) treefree(t);
-  v.clear();
 }
 
 void BITpad(bitvec &v, size_t n) {
   while (v.size() < n) v.push_back(BITconst(0));
+}
+
+void BITreduce(bitvec &v) {
+  while (v.size() > 1 && BITisconst(v.back(), 0)) v.pop_back();
 }

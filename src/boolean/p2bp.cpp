@@ -36,12 +36,9 @@ static void BOOLeachdecl(tree *list, F f) {
 }
 
 tree *BOOLconstructnum(unsigned long long n) {
-  bitvec v;
-  do {
-    v.push_back(BITconst((int)(n & 1)));
-    n >>= 1;
-  } while (n);
-  return BITtolist(v);
+  tree *l = treeconst((int)(n & 1));
+  for (n >>= 1; n; n >>= 1) l = treecompose(";", treeconst((int)(n & 1)), l);
+  return l;
 }
 
 // Lookup key: the whole name, or an indexed name up to and including '['.
@@ -67,6 +64,15 @@ static tree *BOOLbits(const tree *name, int offset) {
   int first = std::atoi(name->left->text), last = std::atoi(name->right->text);
   tree *l = treenum(last + offset);
   for (int i = last - 1; i >= first; i--) l = treecompose(";", treenum(i + offset), l);
+  return l;
+}
+
+static tree *BOOLsharedbits(BOOLstore *s, const tree *name, int offset) {
+  if (!name->left || !name->right) utilerror("vlist");  // declarations not numbered
+  int first = std::atoi(name->left->text), last = std::atoi(name->right->text);
+  auto num = [&](int v) { return BOOLnode(s, std::to_string(v).c_str(), nullptr, nullptr); };
+  tree *l = num(last + offset);
+  for (int i = last - 1; i >= first; i--) l = BOOLnode(s, ";", num(i + offset), l);
   return l;
 }
 
@@ -99,13 +105,55 @@ void BOOLreplace(tree *t, const tree *vlist, int offset) {
 }
 
 // Names and numbers to bit lists, operators to formulas, then negation
-// normal form and local simplification.
-static tree *BOOLencode(tree *t, const tree *decl, int booln) {
-  if (!t) return t;
-  BOOLreplace(t, decl, booln);
-  t = treedopost(t, ARITapply);
-  t = TLFnnf(t);
-  return treedopost(t, TLFnnfsimp);
+// normal form and local simplification; the result is a node of s.
+static tree *BOOLencode(BOOLstore *s, const tree *t, const BOOLtable &tab, int booln) {
+  if (!t) return nullptr;
+  struct job {
+    const tree *t;
+    bool post;
+  };
+  std::vector<job> work{{t, false}};
+  std::vector<tree *> vals;
+  while (!work.empty()) {
+    job j = work.back();
+    work.pop_back();
+    const tree *n = j.t;
+    if (!n->left && !n->right) {
+      const char c = n->text[0];
+      if (std::isdigit((unsigned char)c)) {
+        unsigned long long v;
+        if (!BOOLvalue(n->text, &v)) utilerror("BOOLreplace");
+        tree *k = BOOLconstructnum(v);
+        vals.push_back(BOOLintern(s, k));
+        treefree(k);
+      } else if (c == 'V' || c == 'O') {
+        auto it = tab.find(BOOLkey(n->text + 1));
+        if (it == tab.end()) utilerror("vlist");
+        vals.push_back(BOOLsharedbits(s, it->second, c == 'O' ? booln : 0));
+      } else {
+        vals.push_back(BOOLnode(s, n->text, nullptr, nullptr));
+      }
+      continue;
+    }
+    if (!j.post) {
+      work.push_back({n, true});
+      if (n->right) work.push_back({n->right, false});
+      if (n->left) work.push_back({n->left, false});
+      continue;
+    }
+    tree *r = nullptr, *l = nullptr;
+    if (n->right) {
+      r = vals.back();
+      vals.pop_back();
+    }
+    if (n->left) {
+      l = vals.back();
+      vals.pop_back();
+    }
+    tree *e = l && r && n->text[0] && !n->text[1] ? ARITapply(s, n->text[0], l, r) : nullptr;
+    vals.push_back(e ? e : BOOLnode(s, n->text, l, r));
+  }
+  return BOOLnnf(s, vals.back());
 }
 
 static bool BOOLnumbered(const tree *vlist) {
@@ -118,40 +166,47 @@ static bool BOOLnumbered(const tree *vlist) {
 
 prg *p2bp(const prg *p) {
   prg *q = new prg{};
+  BOOLstore *s = q->store = BOOLstorenew();
   q->BOOLN = p->BOOLN;
   q->PURETRANS = p->PURETRANS;
   q->vlist = treecopy(p->vlist);
-  q->prog = treecopy(p->prog);
   tree *decl = q->vlist;
-  tree *d = q->prog && q->prog->text[0] == '#' ? q->prog->left : nullptr;
+  const tree *d = p->prog && p->prog->text[0] == '#' ? p->prog->left : nullptr;
   if (!BOOLnumbered(decl)) {
-    if (BOOLnumbered(d)) decl = d;
+    if (BOOLnumbered(d)) decl = const_cast<tree *>(d);
     else {  // the record was not numbered: number the copy
       if (!decl) decl = q->vlist = treecopy(d);
       int n = INFOvlist(decl);
       if (!q->BOOLN) q->BOOLN = n;
     }
   }
-  if (q->prog && q->prog->text[0] == '#') {
-    tree *rest = q->prog->right;  // "#"(init, "#"(trans, ...))
+  const BOOLtable tab = BOOLtablebuild(decl);
+  auto enc = [&](const tree *t) { return BOOLencode(s, t, tab, q->BOOLN); };
+  if (p->prog && p->prog->text[0] == '#') {
+    const tree *rest = p->prog->right;  // "#"(init, "#"(trans, ...))
+    tree *r;
     if (rest && rest->text[0] == '#' && rest->right && rest->right->text[0] == '#') {
-      treefree(rest->right->left);  // transitions live in the process records
-      rest->right->left = nullptr;
+      // transitions live in the process records
+      tree *init = enc(rest->left), *more = enc(rest->right->right);
+      r = BOOLnode(s, rest->text, init, BOOLnode(s, rest->right->text, nullptr, more));
+    } else {
+      r = enc(rest);
     }
-    q->prog->right = BOOLencode(rest, decl, q->BOOLN);
+    q->prog = BOOLnode(s, p->prog->text, BOOLintern(s, p->prog->left), r);
+  } else {
+    q->prog = BOOLintern(s, p->prog);
   }
-  q->varc = BOOLencode(treecopy(p->varc), decl, q->BOOLN);
-  q->dead = BOOLencode(treecopy(p->dead), decl, q->BOOLN);
-  q->deadtr = BOOLencode(treecopy(p->deadtr), decl, q->BOOLN);
+  q->varc = enc(p->varc);
+  q->dead = enc(p->dead);
+  q->deadtr = enc(p->deadtr);
   q->PRCNT = p->PRCNT;
   q->procs.resize(p->procs.size());
   for (size_t i = 0; i < p->procs.size(); i++) {
-    const prgproc &s = p->procs[i];
+    const prgproc &sp = p->procs[i];
     prgproc &t = q->procs[i];
-    t.n = s.n;
-    for (size_t j = 0; j < s.trans.size(); j++)
-      t.trans.push_back(BOOLencode(treecopy(s.trans[j]), decl, q->BOOLN));
-    for (size_t j = 0; j < s.calls.size(); j++) t.calls.push_back(treecopy(s.calls[j]));
+    t.n = sp.n;
+    for (size_t j = 0; j < sp.trans.size(); j++) t.trans.push_back(enc(sp.trans[j]));
+    for (size_t j = 0; j < sp.calls.size(); j++) t.calls.push_back(treecopy(sp.calls[j]));
   }
   return q;
 }

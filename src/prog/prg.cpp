@@ -1,6 +1,13 @@
 // Program record: bit numbering of the declarations, range constraints,
-// release, dump, and the transition relation for bounded checking.
+// release, dump (with definitions for large shared formulas), and the
+// transition relation for bounded checking.
 #include "prog/prg.h"
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "prog/bstore.h"
 
 #include <algorithm>
 #include <cctype>
@@ -84,43 +91,167 @@ tree *INFOconstr_a(const tree *vlist) {
 
 void prgfree(prg *p) {
   if (!p) return;
-  for (tree *t : {p->vlist, p->prog, p->deadtr, p->varc, p->dead}) treefree(t);
-  for (prgproc &s : p->procs) {
-    for (tree *t : s.trans) treefree(t);
-    for (tree *t : s.calls) treefree(t);
+  treefree(p->vlist);
+  for (prgproc &sp : p->procs)
+    for (tree *t : sp.calls) treefree(t);
+  if (p->store) {
+    BOOLstorefree(p->store);  // every formula node
+  } else {
+    for (tree *t : {p->prog, p->deadtr, p->varc, p->dead}) treefree(t);
+    for (prgproc &sp : p->procs)
+      for (tree *t : sp.trans) treefree(t);
   }
   delete p;
 }
 
-static void prgtree(const tree *t, FILE *out) {
-  treewrite(t, out);
-  std::fputc('\n', out);
+// ---- the dump
+
+namespace {
+// A formula larger than this when expanded is written with definitions.
+constexpr unsigned long long BOOL_DUMPTREE = 10000;
+
+struct BOOLdump {
+  const prg *p;
+  FILE *out;
+  std::unordered_map<const tree *, int> parents;  // over the large formulas
+  std::unordered_map<const tree *, int> names;    // defined so far
+  int next = 0;
+};
+}  // namespace
+
+static bool BOOLlarge(BOOLdump &d, const tree *t) {
+  return d.p->store && t && BOOLtreesize(d.p->store, t) > BOOL_DUMPTREE;
+}
+
+static bool BOOLnamed(const BOOLdump &d, const tree *n) {
+  if (!n->left && !n->right) return false;
+  if (!n->left && n->right && !n->right->left && !n->right->right) return false;  // literal
+  auto it = d.parents.find(n);
+  return it != d.parents.end() && it->second > 1;
+}
+
+// The tree printer's format; a named node other than self is its reference.
+static void BOOLprint(BOOLdump &d, const tree *t, const tree *self) {
+  struct task {
+    const tree *t;
+    char kind;  // 'v' subtree, 't' text then right subtree, ')' closing parenthesis
+  };
+  std::vector<task> work{{t, 'v'}};
+  auto sep = [&](const tree *n) {
+    std::fputc(' ', d.out);
+    if (n->left && (n->text[0] == ';' || n->text[0] == '#')) std::fputc('\n', d.out);
+  };
+  while (!work.empty()) {
+    task k = work.back();
+    work.pop_back();
+    if (k.kind == ')') {
+      std::fputc(')', d.out);
+      continue;
+    }
+    const tree *n = k.t;
+    if (k.kind == 't') {
+      std::fputs(n->text, d.out);
+      sep(n);
+      n = n->right;
+    }
+    while (n) {
+      if (n != self && BOOLnamed(d, n)) {
+        std::fprintf(d.out, "$%i ", d.names.at(n));
+        break;
+      }
+      if (n->left) {
+        std::fputc('(', d.out);
+        work.push_back({n, ')'});
+        work.push_back({n, 't'});
+        n = n->left;
+        continue;
+      }
+      std::fputs(n->text, d.out);
+      sep(n);
+      n = n->right;
+    }
+  }
+}
+
+// Definitions of the named nodes below t not written yet, operands first.
+static void BOOLdefine(BOOLdump &d, const tree *t) {
+  std::vector<std::pair<const tree *, bool>> work{{t, false}};
+  std::unordered_map<const tree *, char> seen;
+  while (!work.empty()) {
+    auto [n, post] = work.back();
+    work.pop_back();
+    if (!n) continue;
+    if (post) {
+      if (n != t && BOOLnamed(d, n) && !d.names.count(n)) {
+        d.names[n] = ++d.next;
+        std::fprintf(d.out, "$%i = ", d.next);
+        BOOLprint(d, n, n);
+        std::fputc('\n', d.out);
+      }
+      continue;
+    }
+    if (!seen.emplace(n, 1).second || d.names.count(n)) continue;
+    work.push_back({n, true});
+    work.push_back({n->right, false});
+    work.push_back({n->left, false});
+  }
+}
+
+static void BOOLcountparents(BOOLdump &d, const tree *t) {
+  std::vector<const tree *> work{t};
+  std::unordered_map<const tree *, char> seen;
+  while (!work.empty()) {
+    const tree *n = work.back();
+    work.pop_back();
+    if (!seen.emplace(n, 1).second) continue;
+    for (const tree *c : {n->left, n->right})
+      if (c) {
+        d.parents[c]++;
+        work.push_back(c);
+      }
+  }
+}
+
+// A field: its definitions, the label, the formula and a line end.
+static void BOOLfield(BOOLdump &d, const char *label, const tree *t) {
+  if (BOOLlarge(d, t)) {
+    BOOLdefine(d, t);
+    std::fputs(label, d.out);
+    BOOLprint(d, t, nullptr);
+  } else {
+    std::fputs(label, d.out);
+    treewrite(t, d.out);
+  }
+  std::fputc('\n', d.out);
 }
 
 void prgwrite(const prg *p, FILE *out) {
   if (!p || !out) return;
-  std::fputs("PROG=\n", out);
-  prgtree(p->prog, out);
+  BOOLdump d{p, out, {}, {}, 0};
+  std::vector<const tree *> roots{p->prog, p->varc, p->dead, p->deadtr};
+  for (const prgproc &sp : p->procs) roots.insert(roots.end(), sp.trans.begin(), sp.trans.end());
+  for (const tree *t : roots)
+    if (BOOLlarge(d, t)) BOOLcountparents(d, t);
+  BOOLfield(d, "PROG=\n", p->prog);
   std::fprintf(out, "BOOLN=%i\n", p->BOOLN);
-  std::fputs("VARC=\n", out);
-  prgtree(p->varc, out);
-  std::fputs("DEAD=\n", out);
-  prgtree(p->dead, out);
+  BOOLfield(d, "VARC=\n", p->varc);
+  BOOLfield(d, "DEAD=\n", p->dead);
   std::fputs("VLIST=\n", out);
-  prgtree(p->vlist, out);
+  treewrite(p->vlist, out);
+  std::fputc('\n', out);
   std::fprintf(out, "PURETRANS=%i\n", p->PURETRANS);
   std::fprintf(out, "PRCNT=%i\n", p->PRCNT);
   for (size_t i = 0; i < p->procs.size(); i++) {
-    const prgproc &s = p->procs[i];
-    size_t n = std::max(s.trans.size(), s.calls.size());
+    const prgproc &sp = p->procs[i];
+    size_t n = std::max(sp.trans.size(), sp.calls.size());
     for (size_t j = 0; j < n; j++) {
-      std::fprintf(out, "P%iT%i:", (int)i + 1, (int)j + 1);
-      prgtree(j < s.trans.size() ? s.trans[j] : nullptr, out);
-      prgtree(j < s.calls.size() ? s.calls[j] : nullptr, out);
+      std::string label = "P" + std::to_string(i + 1) + "T" + std::to_string(j + 1) + ":";
+      BOOLfield(d, label.c_str(), j < sp.trans.size() ? sp.trans[j] : nullptr);
+      treewrite(j < sp.calls.size() ? sp.calls[j] : nullptr, out);
+      std::fputc('\n', out);
     }
   }
-  std::fprintf(out, "P%iT%i:", 0, 0);
-  prgtree(p->deadtr, out);
+  BOOLfield(d, "P0T0:", p->deadtr);
 }
 
 tree *mgett(const prg &p) {

@@ -13,6 +13,8 @@ struct prgproc {
   std::vector<tree *> calls;        // procedure call split off each transition, or null
 };
 
+struct BOOLstore;
+
 struct prg {
   tree *vlist = nullptr;            // declarations (name node carries first/last bit numbers)
   tree *prog = nullptr;             // "#"(vars, "#"(init, "#"(trans, "#"(fairness, props))))
@@ -23,6 +25,7 @@ struct prg {
   tree *varc = nullptr;             // range constraints (VARC)
   tree *dead = nullptr;             // deadlock condition (DEAD)
   std::vector<prgproc> procs;       // [0,PRCNT)
+  BOOLstore *store = nullptr;       // encoded record: owns every formula node (prog/bstore.h)
 };
 
 // Numbers the bits of a declaration list (";" list of name ":" type) in place:
@@ -36,9 +39,12 @@ int INFOvlist(tree *vlist);
 // none.  The declaration list is only read.  p2bp encodes it into VARC.
 tree *INFOconstr_a(const tree *vlist);
 
-// Releases a record and every tree it owns.
+// Releases a record: an encoded one with its store, an integer one with its trees.
 void prgfree(prg *p);
-// Dump of a program record (the debug dump of the driver) on out.
+// Dump of a program record (the debug dump of the driver) on out.  A formula
+// whose expanded text is small is written as a tree; in larger ones every
+// operator node with more than one parent is written once, before the field
+// that first uses it, as a line "$k = <text>", and referred to as "$k".
 void prgwrite(const prg *p, FILE *out);
 
 // The transition relation for bounded checking: the disjunction of every

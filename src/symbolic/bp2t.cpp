@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <unordered_map>
 
 static bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
 
@@ -97,7 +98,8 @@ tbd TPtbdvar(tsys *t, const char *name) {
 
 // Post-order evaluation with an explicit stack: formulas can be long chains
 // (a conjunction of thousands of initial values) and must not exhaust the
-// call stack. The right operand is evaluated before the left one.
+// call stack. Formulas are shared graphs: each distinct node is translated
+// once. The right operand is evaluated before the left one.
 tbd TPfml(tsys *t, const tree *f) {
   if (!f) return TBDnull;
   struct frame {
@@ -105,15 +107,26 @@ tbd TPfml(tsys *t, const tree *f) {
     int state;                      // 0 new, 1 right done, 2 both done
     tbd right;                      // result of the right operand
   };
+  std::unordered_map<const tree *, tbd> done;
   std::vector<frame> stack{{f, 0, TBDnull}};
   std::vector<tbd> vals;
   while (!stack.empty()) {
     frame &fr = stack.back();
     const tree *n = fr.node;
+    if (fr.state == 0) {
+      auto it = done.find(n);
+      if (it != done.end()) {
+        vals.push_back(it->second);
+        stack.pop_back();
+        continue;
+      }
+    }
     bool bin = isop(n, '&') || isop(n, ':') || isop(n, ';') || isop(n, '|');
     if (!bin && !isop(n, '!')) {
       if (n->left || n->right) utilerror("TPfml");   // a temporal or unencoded operator
-      vals.push_back(TPtbdvar(t, n->text));
+      tbd r = TPtbdvar(t, n->text);
+      done.emplace(n, r);
+      vals.push_back(r);
       stack.pop_back();
       continue;
     }
@@ -145,10 +158,26 @@ tbd TPfml(tsys *t, const tree *f) {
       else if (isop(n, '&') || isop(n, ':')) r = TBDcn(a, b);
       else r = TBDds(a, b);
     }
+    done.emplace(n, r);
     stack.pop_back();
     vals.push_back(r);
   }
   return vals.back();
+}
+
+// The initial condition: the elements of its ";" list are conjoined (the
+// list's own formula nodes are shared and stay as they are).
+static tbd TPinit(tsys *t, const tree *init) {
+  std::vector<const tree *> elems;
+  for (; isop(init, ';'); init = init->right) elems.push_back(init->left);
+  elems.push_back(init);
+  tbd r = TBDnull;
+  for (size_t i = elems.size(); i-- > 0;) {
+    tbd a = TPfml(t, elems[i]);
+    if (a == TBDnull) continue;
+    r = r == TBDnull ? a : TBDcn(a, r);
+  }
+  return r == TBDnull ? TBDtau : r;
 }
 
 static void keep(tbd f) {
@@ -256,7 +285,7 @@ tsys *bp2t(tree *init, tree *fair, const std::vector<prgproc> &groups, tree *pai
   TBDprginitialize(t, pairs, n);
   t->fwmode = -1;
   // Without an initial condition every state is initial.
-  t->init = init ? TPfmltrue(t, init) : TBDtau;
+  t->init = init ? TPinit(t, init) : TBDtau;
   keep(t->init);
   eachelem(fair, [&](tree *c) {
     tbd f = TPfmltrue(t, c);
@@ -281,7 +310,6 @@ static tree *progpart(tree *prog, int k) {
 tsys *prg2t(prg *p, tree *pairs) {
   tree *init = progpart(p->prog, 1);
   tree *fair = progpart(p->prog, 3);
-  for (tree *c = init; isop(c, ';'); c = c->right) c->text[0] = '&';
   tsys *t = bp2t(init, fair, p->procs, pairs, p->BOOLN);
   t->vlist = p->vlist;
   if (t->fwmode == -1) t->fwmode = p->PURETRANS;

@@ -20,13 +20,15 @@
 tsys *prg2t(prg *p, tree *pairs);
 
 // Builds the record from the parts of a program: init formula (null: every
-// state is initial), ";" fairness list (may be null), transition groups.
+// state is initial; the elements of a ";" list are conjoined), ";" fairness
+// list (may be null), transition groups. The formulas are only read.
 tsys *bp2t(tree *init, tree *fair, const std::vector<prgproc> &groups, tree *pairs, int n);
 
 // Name arrays and the lookup table in standard orientation.
 void TBDprginitialize(tsys *t, tree *pairs, int n);
 
-// Formula tree over bit names to TBD with the current lookup orientation.
+// Formula over bit names to TBD with the current lookup orientation; a
+// shared graph is translated once per distinct node.
 // Connectives "!", "&", ":", ";", "|"; every other leaf is a name. A null
 // formula gives TBDnull.
 tbd TPfml(tsys *t, const tree *f);

@@ -4,10 +4,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <ctime>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "formula/tlf.h"
+#include "prog/bstore.h"
 #include "opt/opt.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
@@ -196,8 +200,70 @@ tbd m2prope(tree *p) {
 // Negation in normal form of a copy; the input stays as it is.
 static tree *DMCnegcopy(const tree *f) { return TLFnnf(TLFnegate(treecopy(f))); }
 
+// A property too large to copy as a tree keeps its temporal skeleton only:
+// each largest subformula without temporal operators becomes a leaf naming
+// its TBD (a text no bit name has), translated once from the shared graph.
+namespace {
+constexpr unsigned long long DMC_COPYLIMIT = 100000;  // expanded nodes
+std::vector<tbd> DMCatoms;
+}
+
+static bool DMCisatom(const tree *t, size_t *k) {
+  if (!t || t->left || t->right || t->text[0] != '0' || t->text[1] != '@') return false;
+  *k = (size_t)std::strtoull(t->text + 2, nullptr, 10);
+  return *k < DMCatoms.size();
+}
+
+static tree *DMCskeleton(const tree *f) {
+  std::unordered_map<const tree *, bool> temporal;  // per shared node
+  std::vector<std::pair<const tree *, bool>> work{{f, false}};
+  while (!work.empty()) {
+    auto [t, post] = work.back();
+    work.pop_back();
+    if (!t || (!post && temporal.count(t))) continue;
+    if (!post) {
+      work.push_back({t, true});
+      work.push_back({t->left, false});
+      work.push_back({t->right, false});
+      continue;
+    }
+    bool own = !t->text[1] && t->text[0] && std::strchr("AEXFGUR", t->text[0]) && (t->left || t->right);
+    temporal[t] = own || (t->left && temporal[t->left]) || (t->right && temporal[t->right]);
+  }
+  std::unordered_map<const tree *, tree *> atom;  // one leaf text per shared subformula
+  std::vector<std::pair<const tree *, tree **>> copy;
+  tree *root = nullptr;
+  copy.push_back({f, &root});
+  while (!copy.empty()) {
+    auto [t, slot] = copy.back();
+    copy.pop_back();
+    if (!t) continue;
+    if (!temporal[t]) {
+      std::string name = "0@" + std::to_string(DMCatoms.size());
+      tbd a = TPfml(ggt, t);
+      if (a == TBDnull) utilerror("m2prop");
+      TBDkp(a);
+      DMCatoms.push_back(a);
+      *slot = treecompose(name.c_str(), nullptr, nullptr);
+      continue;
+    }
+    *slot = treecompose(t->text, nullptr, nullptr);
+    copy.push_back({t->right, &(*slot)->right});
+    copy.push_back({t->left, &(*slot)->left});
+  }
+  return root;
+}
+
+// Copy of a property: the whole tree when it is small, else its skeleton.
+static tree *DMCcopy(const tree *f) {
+  if (BOOLtreesize(f) <= DMC_COPYLIMIT) return treecopy(f);
+  return DMCskeleton(f);
+}
+
 tbd m2prop(tree *f) {
   if (!f) utilerror("m2prop");
+  size_t k;
+  if (DMCisatom(f, &k)) return DMCatoms[k];
   tbd r;
   if (isop(f, '!') && f->right) {
     r = TBDng(m2prop(f->right));
@@ -301,7 +367,7 @@ tbd TBDrset(tbd init) {
 int dmc(tree *formula, int code) {
   DMClogstart("DMCstart");
   if (!formula) utilerror("m2prop");
-  tree *f = TLFnnf(treecopy(formula));
+  tree *f = TLFnnf(DMCcopy(formula));
   int res;
   tree *p = f->right && f->right->right ? f->right->right : nullptr;
   if (code >= 0 && isop(f, 'A') && isop(f->right, 'G') && p && ggt->fairness.empty()) {
@@ -325,6 +391,8 @@ int dmc(tree *formula, int code) {
     res = TBDmp(TBDcn(ggt->init, n));
   }
   treefree(f);
+  for (tbd a : DMCatoms) TBDdr(a);
+  DMCatoms.clear();
   return res;
 }
 

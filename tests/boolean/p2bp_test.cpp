@@ -223,22 +223,27 @@ TEST(P2bp, DumpFormat) {
 
 // A right spine of 100,000 conjuncts is encoded without deep recursion.
 TEST(P2bp, LongConjunctionChain) {
-  tree *d = parse("x:0..3");
-  INFOvlist(d);
+  prg &p = *new prg{};
+  p.vlist = parse("x:0..3");
+  p.BOOLN = INFOvlist(p.vlist);
   tree *lt = parse("Vx<3");
   tree *chain = treecopy(lt);
   for (int i = 0; i < 100000; i++) chain = treecompose("&", treecopy(lt), chain);
   treefree(lt);
-  BOOLreplace(chain, d, 2);
-  chain = treedopost(chain, ARITapply);
+  p.prog = treecompose("#", treecopy(p.vlist), chain);
+  prg *q = p2bp(&p);
+  std::vector<const tree *> conj;
+  const tree *t = q->prog->right;
+  for (; t->text[0] == '&'; t = t->right) conj.push_back(t->left);
+  conj.push_back(t);
+  ASSERT_EQ(conj.size(), 100001u);
+  for (const tree *c : conj) ASSERT_EQ(c, conj[0]) << "equal conjuncts are one node";
   std::vector<int> a = {0, 0, 1};  // x = 1
-  int n = 0;
-  const tree *t = chain;
-  for (; t->text[0] == '&'; t = t->right, n++) ASSERT_TRUE(BTeval(t->left, a));
-  EXPECT_TRUE(BTeval(t, a));
-  EXPECT_EQ(n, 100000);
-  treefree(chain);
-  treefree(d);
+  EXPECT_TRUE(BTeval(q->prog->right, a));
+  a = {0, 1, 1};  // x = 3
+  EXPECT_FALSE(BTeval(t, a));
+  prgfree(q);
+  prgfree(&p);
 }
 
 TEST(P2bp, RecordWithoutNumbersIsNumberedByTheEncoder) {
