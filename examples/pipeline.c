@@ -150,9 +150,10 @@ int main(void)
     lumet_assertion("d <= 9 * len");
     lumet_assertion("state != DONE || len >= 1");
   }
-  /* six characters hold at most two messages: <d> <d> */
+  /* six characters hold at most two messages (<d><d>) and at most
+     MAXLEN digits of one message (<999>: 27) */
   lumet_assertion("messages <= 2 && errors <= 3");
-  lumet_assertion("total <= 18");
+  lumet_assertion("total <= 27");
   lumet_assertion("errors != 99");
 
   /*
