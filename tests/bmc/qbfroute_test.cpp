@@ -1,0 +1,74 @@
+// The QBF encoding decided by the internal solver against the decision-
+// diagram engine on random small programs and CTL formulas mixing A and E,
+// with up to three fairness constraints: a true proof-direction QBF means
+// TRUE, a true refutation-direction QBF means FALSE, and neither may
+// contradict the engine.
+#include "symbolic/symtest.h"
+
+#include "bmc/bp2q.h"
+#include "formula/tlf.h"
+#include "main/report.h"
+
+static const int storeready = (TBDmminitialize(64), 1);
+
+namespace {
+
+// The program spine the bounded engine gets: the transition relation in
+// place of the transitions.
+struct spine {
+  tree *t = nullptr;
+  explicit spine(const bprog &b) {
+    prg *p = mkprg(b);
+    tree *rel = mgett(*p);
+    freeprg(p);
+    tree *fl = nullptr;
+    for (size_t i = b.fair.size(); i-- > 0;)
+      fl = fl ? treecompose(";", treecopy(b.fair[i]), fl) : treecopy(b.fair[i]);
+    t = treecompose("#", nullptr, treecompose("#", treecopy(b.init), treecompose("#", rel, treecompose("#", fl, nullptr))));
+  }
+  ~spine() { treefree(t); }
+  const tree *fair() const { return t->right->right->right->left; }
+};
+
+int qsolve(const spine &s, const tree *f, int w, int k, int dir, bool halting) {
+  qmdata d;
+  qmd *q = bp2q(d, s.t, s.fair(), f, w, k, dir, halting);
+  return QBFapply(d, q);
+}
+
+}  // namespace
+
+TEST(QbfRoute, RandomProgramsAgainstEngine) {
+  std::mt19937 rng(11);
+  int proofs = 0, refutations = 0, formulas = 0;
+  for (int round = 0; round < 320; round++) {
+    int n = 2 + round % 2;
+    bprog b = randprog(rng, n, round % 4);
+    useprog(b);
+    spine s(b);
+    bool halting = BP2Qhalting(s.t, n, 0);
+    tree *phi = TLFnnf(randctl(rng, n, 2));
+    if (!TLFisCTLx(phi)) {
+      treefree(phi);
+      freebprog(b);
+      continue;
+    }
+    formulas++;
+    int want = dmc(phi, -1);
+    for (int k = 0; k <= 3; k++) {
+      int t = qsolve(s, phi, n, k, 1, halting), f = qsolve(s, phi, n, k, 0, halting);
+      std::string text;
+      treewrites(phi, text, 0);
+      EXPECT_FALSE(t == 1 && want != 1) << "proof of a false property, round " << round << " k " << k << " " << text.c_str();
+      EXPECT_FALSE(f == 1 && want != 0) << "refutation of a true property, round " << round << " k " << k << " " << text.c_str();
+      proofs += t == 1;
+      refutations += f == 1;
+      if (t == 1 || f == 1) break;
+    }
+    treefree(phi);
+    freebprog(b);
+  }
+  EXPECT_GE(formulas, 300);
+  EXPECT_GT(proofs, 40);
+  EXPECT_GT(refutations, 40);
+}
