@@ -394,6 +394,16 @@ qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *prop
   qmd *init = place(e.init, w, root, root);
   qmd *body = e.state(phi, root);
   treefree(phi);
+  // A block of the root's kind heading the body moves above the initial
+  // condition, which does not read its variables: the path of a refutation
+  // then hangs off the root copy in one existential chain.
+  int kind = direction ? QMD_A : QMD_E;
+  qmd *top = nullptr, *last = nullptr;
+  while (body->kind == kind) {
+    if (!top) top = body;
+    last = body;
+    body = body->kids[0];
+  }
   qmd *m;
   if (direction) {
     mdnegate(init);
@@ -401,8 +411,12 @@ qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *prop
   } else {
     m = mkand(init, body);
   }
+  if (top) {
+    last->kids[0] = m;
+    m = top;
+  }
   if (qmdisconst(m) >= 0 || vs.empty()) return m;
-  return qmdnew(direction ? QMD_A : QMD_E, vs, {m});
+  return qmdnew(kind, vs, {m});
 }
 
 bool BP2Qhalting(const tree *program, int w, time_t deadline) {

@@ -72,3 +72,27 @@ TEST(QbfRoute, RandomProgramsAgainstEngine) {
   EXPECT_GT(proofs, 40);
   EXPECT_GT(refutations, 40);
 }
+
+// One bit x, both states initial, x kept (with fairness x in the last rows).
+TEST(QbfRoute, InitialStatesAndBoundZero) {
+  struct { tree *f; bool fair; int k, dir, want; } rows[] = {
+    {Q("E", "F", nullptr, N(1)), false, 1, 0, 1},                 // the state x = 0 never reaches x
+    {Q("E", "F", nullptr, N(1)), false, 3, 1, 0},
+    {OR(Q("A", "G", nullptr, N(1)), Q("A", "F", nullptr, NOT(N(1)))), false, 1, 1, 1},   // one disjunct each
+    {Q("A", "X", nullptr, N(1)), true, 0, 1, 0},                  // no position 1 at bound 0
+    {Q("A", "X", nullptr, N(1)), false, 1, 1, 0},                 // x = 0 keeps x = 0
+    {Q("E", "G", nullptr, N(1)), true, 1, 0, 1},                  // x = 0 has no fair path
+  };
+  for (auto &r : rows) {
+    bprog b;
+    b.n = 1;
+    b.guard.push_back(L("^"));
+    b.action.push_back(IFF(N(2), N(1)));
+    if (r.fair) b.fair.push_back(N(1));
+    spine s(b);
+    tree *f = TLFnnf(r.f);
+    EXPECT_EQ(qsolve(s, f, 1, r.k, r.dir, false), r.want) << "k " << r.k << " dir " << r.dir;
+    treefree(f);
+    freebprog(b);
+  }
+}
