@@ -374,9 +374,9 @@ qmd *tree2md(const tree *t) {
 }
 
 qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *property, int w, int k,
-          int direction, bool halting) {
+          int direction, int flags) {
   d.V = 0;
-  qenc e{&d, w, k, part(program, 1), part(program, 2), {}, halting};
+  qenc e{&d, w, k, part(program, 1), part(program, 2), {}, (flags & BP2Q_HALTING) != 0};
   for (const tree *c = fairness; c && !isop(c, '^');) {
     if (isop(c, ';')) {
       e.fair.push_back(c->left);
@@ -398,6 +398,7 @@ qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *prop
   // condition, which does not read its variables: the path of a refutation
   // then hangs off the root copy in one existential chain.
   int kind = direction ? QMD_A : QMD_E;
+  if ((flags & BP2Q_ONEINIT) && (body->kind == QMD_A || body->kind == QMD_E)) kind = body->kind;
   qmd *top = nullptr, *last = nullptr;
   while (body->kind == kind) {
     if (!top) top = body;
@@ -405,7 +406,7 @@ qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *prop
     body = body->kids[0];
   }
   qmd *m;
-  if (direction) {
+  if (kind == QMD_A) {   // every initial state; with one, the same as some
     mdnegate(init);
     m = mkor(init, body);
   } else {
@@ -419,18 +420,62 @@ qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *prop
   return qmdnew(kind, vs, {m});
 }
 
-bool BP2Qhalting(const tree *program, int w, time_t deadline) {
-  // exists s forall t: not T(s, t)
+// True when the existential formula over bits 1..nv is satisfiable (or the
+// deadline passed).
+static bool someone(qmd *m, int nv, time_t deadline) {
+  qmdata d;
+  d.V = nv;
+  d.deadline = deadline;
+  std::vector<int> s;
+  for (int i = 1; i <= nv; i++) s.push_back(i);
+  qmd *q = qmdisconst(m) >= 0 || s.empty() ? m : qmdnew(QMD_E, s, {m});
+  return QBFapply(d, q) != 0;
+}
+
+bool BP2Qhalting(const tree *program, int w, time_t deadline, const tree *varc) {
+  const tree *init = part(program, 1), *trans = part(program, 2);
+  // Dead ends outside the range constraints do not count when the initial
+  // states and the transitions keep to the ranges.
+  bool ranges = varc && !isop(varc, '^');
+  if (ranges) {
+    qmd *bad = place(varc, w, 0, 0);
+    mdnegate(bad);
+    ranges = !someone(mkand(place(init, w, 0, 0), bad), w, deadline);
+  }
+  if (ranges) {
+    qmd *out = place(varc, w, w, w);
+    mdnegate(out);
+    ranges = !someone(mkand(mkand(place(varc, w, 0, 0), place(trans, w, 0, w)), out), 2 * w, deadline);
+  }
+  // exists s (in range) forall t: not T(s, t)
   qmdata d;
   d.V = 2 * w;
   d.deadline = deadline;
-  qmd *nt = place(part(program, 2), w, 0, w);
+  qmd *nt = place(trans, w, 0, w);
   mdnegate(nt);
   std::vector<int> s, t;
   for (int i = 1; i <= w; i++) {
     s.push_back(i);
     t.push_back(w + i);
   }
-  qmd *q = qmdisconst(nt) >= 0 ? nt : qmdnew(QMD_E, s, {qmdnew(QMD_A, t, {nt})});
+  qmd *m = qmdisconst(nt) >= 0 ? nt : qmdnew(QMD_A, t, {nt});
+  if (ranges) m = mkand(place(varc, w, 0, 0), m);
+  qmd *q = qmdisconst(m) >= 0 ? m : qmdnew(QMD_E, s, {m});
   return QBFapply(d, q) != 0;
+}
+
+bool BP2Qoneinit(const tree *program, int w, time_t deadline) {
+  qmdata d;
+  d.V = 2 * w;
+  d.deadline = deadline;
+  std::vector<int> s;
+  for (int i = 1; i <= 2 * w; i++) s.push_back(i);
+  qmd *one = place(part(program, 1), w, 0, 0);
+  qmd *q = qmdisconst(one) >= 0 ? one : qmdnew(QMD_E, std::vector<int>(s.begin(), s.begin() + w), {one});
+  if (QBFapply(d, q) != 1) return false;
+  d.V = 2 * w;
+  qenc e{&d, w, 0, nullptr, nullptr, {}, false};
+  qmd *two = mkand(mkand(place(part(program, 1), w, 0, 0), place(part(program, 1), w, w, w)), eqpos(e, 0, w, true));
+  q = qmdisconst(two) >= 0 ? two : qmdnew(QMD_E, s, {two});
+  return QBFapply(d, q) == 0;
 }

@@ -12,13 +12,22 @@
 // true only if that holds. program is "#"(vars, "#"(init, "#"(transition
 // relation over bits 1..2w, ...))); fairness a ';' list of state formulas
 // (null or "^": none). d.V is reset and counts the variables allocated.
-// halting: the relation may have dead ends (BP2Qhalting).
+// flags: BP2Q_HALTING, the relation may have dead ends (BP2Qhalting);
+// BP2Q_ONEINIT, there is exactly one initial state (BP2Qoneinit), so the
+// root copy takes the kind of the formula's first block.
+constexpr int BP2Q_HALTING = 1;
+constexpr int BP2Q_ONEINIT = 2;
 qmd *bp2q(qmdata &d, const tree *program, const tree *fairness, const tree *property, int w, int k,
-          int direction, bool halting);
+          int direction, int flags);
+
+// 1 when the initial condition holds in exactly one state.
+bool BP2Qoneinit(const tree *program, int w, time_t deadline);
 
 // 1 when some state has no successor (or the question was not settled by
-// the deadline): universal paths may then stop at dead ends.
-bool BP2Qhalting(const tree *program, int w, time_t deadline);
+// the deadline): universal paths may then stop at dead ends. With range
+// constraints (varc, may be null) that the initial states and the
+// transitions respect, only states within the ranges are asked.
+bool BP2Qhalting(const tree *program, int w, time_t deadline, const tree *varc);
 
 // A propositional expression tree ('!', '&', ':', ';' as a conjunction, '|',
 // numbers, "^", "_") as a QBF tree over the same variable numbers, the

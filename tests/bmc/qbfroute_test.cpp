@@ -3,11 +3,11 @@
 // with up to three fairness constraints: a true proof-direction QBF means
 // TRUE, a true refutation-direction QBF means FALSE, and neither may
 // contradict the engine.
-#include "symbolic/symtest.h"
+#include "../symbolic/symtest.h"
 
 #include "bmc/bp2q.h"
 #include "formula/tlf.h"
-#include "main/report.h"
+#include "prog/prg.h"
 
 static const int storeready = (TBDmminitialize(64), 1);
 
@@ -30,9 +30,9 @@ struct spine {
   const tree *fair() const { return t->right->right->right->left; }
 };
 
-int qsolve(const spine &s, const tree *f, int w, int k, int dir, bool halting) {
+int qsolve(const spine &s, const tree *f, int w, int k, int dir, int flags) {
   qmdata d;
-  qmd *q = bp2q(d, s.t, s.fair(), f, w, k, dir, halting);
+  qmd *q = bp2q(d, s.t, s.fair(), f, w, k, dir, flags);
   return QBFapply(d, q);
 }
 
@@ -46,7 +46,7 @@ TEST(QbfRoute, RandomProgramsAgainstEngine) {
     bprog b = randprog(rng, n, round % 4);
     useprog(b);
     spine s(b);
-    bool halting = BP2Qhalting(s.t, n, 0);
+    int flags = (BP2Qhalting(s.t, n, 0, nullptr) ? BP2Q_HALTING : 0) | (BP2Qoneinit(s.t, n, 0) ? BP2Q_ONEINIT : 0);
     tree *phi = TLFnnf(randctl(rng, n, 2));
     if (!TLFisCTLx(phi)) {
       treefree(phi);
@@ -56,7 +56,7 @@ TEST(QbfRoute, RandomProgramsAgainstEngine) {
     formulas++;
     int want = dmc(phi, -1);
     for (int k = 0; k <= 3; k++) {
-      int t = qsolve(s, phi, n, k, 1, halting), f = qsolve(s, phi, n, k, 0, halting);
+      int t = qsolve(s, phi, n, k, 1, flags), f = qsolve(s, phi, n, k, 0, flags);
       std::string text;
       treewrites(phi, text, 0);
       EXPECT_FALSE(t == 1 && want != 1) << "proof of a false property, round " << round << " k " << k << " " << text.c_str();
@@ -91,7 +91,7 @@ TEST(QbfRoute, InitialStatesAndBoundZero) {
     if (r.fair) b.fair.push_back(N(1));
     spine s(b);
     tree *f = TLFnnf(r.f);
-    EXPECT_EQ(qsolve(s, f, 1, r.k, r.dir, false), r.want) << "k " << r.k << " dir " << r.dir;
+    EXPECT_EQ(qsolve(s, f, 1, r.k, r.dir, 0), r.want) << "k " << r.k << " dir " << r.dir;
     treefree(f);
     freebprog(b);
   }
