@@ -7,18 +7,12 @@
 #include <unordered_map>
 
 #include "formula/tlf.h"
+#include "front/int.h"
 #include "front/prep.h"
 #include "front/progint.h"
 #include "front/clk.h"
 
 ggbrec *ggb = nullptr;
-
-// An early end that is not an error of the input: the message goes to the user.
-[[noreturn]] static void F2Pstop(const char *msg) {
-  std::printf("ERROR:      %s\n", msg);
-  std::fflush(nullptr);
-  utilexit(0);
-}
 
 // Clock transitions join the last process; the guarded transitions that
 // became conditions of the tick leave their processes.
@@ -42,7 +36,7 @@ static void F2Pclocks(prg *p) {
     auto it = owner.find(t);
     p->procs[it == owner.end() ? p->procs.size() - 1 : it->second].n++;
   }
-  if (FILE *f = std::fopen("logtmp.tmp", "a")) {
+  if (FILE *f = utillogopen("logtmp.tmp", "a")) {
     std::fprintf(f, "f2p trs\n");
     treewrite(*ts, f);
     std::fprintf(f, "\n");
@@ -72,11 +66,17 @@ static void F2Pchecktypes(tree *vars) {
 }
 
 ggbrec *f2p0(const char *file, int selector, char *name, char **argv, int argc) {
-  (void)argv, (void)argc;  // used by the integer-width probe
+  (void)argv, (void)argc;
   ggb = new ggbrec{};
   std::string text = PREPfile2txt(file);
-  if (text.find(":int") != std::string::npos) F2Pstop("type int not available yet");
-  if (selector == F2P_SEL_INTPROBE) F2Pstop("integer width check not available yet");
+  // an overflow check run (-ck iN) has its width already
+  if (selector != F2P_SEL_INTPROBE && F2Phasint(text)) {
+    bool child = false;
+    int w = F2Pintprobe(child);
+    if (child) selector = F2P_SEL_INTPROBE;
+    else std::printf("INFO:       int width %i\n", w);
+    F2Psetintwidth(text, w);
+  }
   modrec *mods = PROGtxt2modules(text);
   for (modrec *m = mods; m; m = m->next) m->body->right = PROGreplacefor(m->body->right);
   if (selector == F2P_SEL_AGCHECK && name)
@@ -89,6 +89,7 @@ ggbrec *f2p0(const char *file, int selector, char *name, char **argv, int argc) 
   for (tree *t : PROGelems(PROGpart(p->prog, 2))) PROGreplacecolon(t, mods);
   PROGreplacesemiand(PROGpart(p->prog, 1));
   PROGreplacechan(p->prog);
+  if (selector == F2P_SEL_INTPROBE) F2Paddoverflow(p, mods);
   F2Pclocks(p);
   F2Pchecktypes(PROGpart(p->prog, 0));
   ggb->file = file;

@@ -313,7 +313,7 @@ std::string PREPfile2txt(const std::string &path) {
   replaceall(text, ";goto", "&");                         // 8
   replaceall(text, ":goto", ":");
   if (text.size() <= PREPLOGMAX) {                        // 9
-    FILE *f = std::fopen("logtmp.tmp", "a");
+    FILE *f = utillogopen("logtmp.tmp", "a");
     if (f) {
       std::fprintf(f, "%s\n%s\n", "PREP", text.c_str());
       std::fclose(f);

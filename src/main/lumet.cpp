@@ -9,6 +9,7 @@
 #include "boolean/p2bp.h"
 #include "c2v/c2v.h"
 #include "front/f2p.h"
+#include "front/int.h"
 #include "front/prep.h"
 #include "main/param.h"
 #include "main/report.h"
@@ -78,6 +79,17 @@ static void MAINcounterexample(int c, const std::string &model) {
   if (op0.cfile) C2Vcexannotate(CEXfilename(model));
 }
 
+// After a failed overflow check: the first variable whose own check fails.
+static void MAINoverflowname() {
+  for (size_t k = 0; k < F2Poverflowvars.size(); k++) {
+    tree *prop = mgetp(ggb->bprogram->prog, (int)k + 2, 0);
+    if (prop && !dmc(prop, op0.alg)) {
+      std::printf("INFO:       OVERFLOW=%s\n", F2Poverflowvars[k].c_str());
+      return;
+    }
+  }
+}
+
 int main(int argc, char **argv) {
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
@@ -102,6 +114,9 @@ int main(int argc, char **argv) {
   std::printf("FILE:       %s\n", model.c_str());
   if (!fileok(model) || PAR_debug == 5) MAINend(0);
 
+  // a user's overflow check names an overflowing variable (the probe's widest too)
+  F2Poverflownames = op0.prop == PARSEL_INTW;
+  F2Punknownhook = [] { reportresult(VERDICT_UNKNOWN, BOUND_NONE); };
   f2p0(model.c_str(), op0.prop, op0.name, argv, argc);
   MAINdumpggb();
   if (PAR_debug == 4) MAINend(0);
@@ -153,6 +168,7 @@ int main(int argc, char **argv) {
   ggt = prg2t(ggb->bprogram, nullptr);
   int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
   MAINcounterexample(c, model);
+  if (op0.prop == PARSEL_INTW && c == 0 && !opDFTT) MAINoverflowname();
   int v = reportresult(2 * c - 1, BOUND_NONE);
   MAINend(v);
 }

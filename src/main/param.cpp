@@ -80,6 +80,7 @@ static void PARck(const char *x) {
     op0.prop = PARSEL_ALL;
   } else if (x[0] == 'i' && PARisdigit(x[1])) {
     op0.prop = PARSEL_INTW;
+    PAR_intw = PARatoi(x + 1);
     PARdefs.push_back(std::string("int=") + x);  // "int" stands for an x-bit type
   } else if (PARisletter(x[0]) && PARsetname(x)) {
     op0.prop = PARSEL_MODULE;

@@ -6,6 +6,7 @@ int PAR_tm = 0;
 int PAR_debug = 0;
 int opDFTT = 0;
 int Xce = 0;
+int PAR_intw = 0;
 time_t t0 = 0;
 std::vector<std::string> PARdefs;
 
@@ -19,5 +20,6 @@ void PARdefaults() {
   PAR_debug = 0;
   opDFTT = 0;
   Xce = 0;
+  PAR_intw = 0;
   PARdefs.clear();
 }

@@ -49,6 +49,7 @@ extern int PAR_tm;       // time limit in seconds, 0 = none
 extern int PAR_debug;    // debug level: number of -d options
 extern int opDFTT;       // built-in property: 0 none, 1 deadlock-freeness, 2 totalness
 extern int Xce;          // 1: write no counterexample files
+extern int PAR_intw;     // N of the last -ck iN (integer width of an overflow check), else 0
 extern time_t t0;        // wall-clock start of the run, for verdict, progress and time limit
 
 // Definitions from -D and -ck iN, in command-line order ("name=value" or

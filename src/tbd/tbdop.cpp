@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "tree/tree.h"
+
 static uint32_t lastid;
 
 uint32_t TBDnewid() { return ++lastid; }
@@ -22,7 +24,7 @@ FILE *TBDlog() {
   static bool tried;
   if (!tried) {
     tried = true;
-    log = std::fopen("logtbd.tmp", "w");
+    log = utillogopen("logtbd.tmp", "w");
   }
   return log;
 }

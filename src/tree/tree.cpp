@@ -20,6 +20,12 @@ void utilexit(int status) {
   exit(status);
 }
 
+int Xlog = 0;
+
+FILE *utillogopen(const char *name, const char *mode) {
+  return Xlog ? nullptr : fopen(name, mode);
+}
+
 void utilerror(const char *tag) {
   fflush(stdout);
   if (lmtlog) fflush(lmtlog);

@@ -25,6 +25,12 @@ extern void (*utilexithook)(int status);
 
 // Process-wide trace log "loglmt.tmp"; may be null (writers then skip).
 extern FILE *lmtlog;
+// 1: the process writes no log files (a child of the integer-width probe
+// writes only its output file).
+extern int Xlog;
+// Opens a log file of the working directory; null when Xlog is set or the
+// file cannot be opened.
+FILE *utillogopen(const char *name, const char *mode);
 
 // ---- construction (nodes come from these builders and go back with treefree;
 // a text over 63 characters ends with "<operation> error")
