@@ -24,6 +24,10 @@ void F2Psetintwidth(std::string &text, int w);
 // without an answer, and at the time limit.  In a child it returns the
 // child's width with child set: the run continues as -ck iN at that width.
 int F2Pintprobe(bool &child);
+// Set by the driver: its run may fork the probe's children, which go on
+// with the driver's pipeline.  Without it (a test harness calling f2p0) a
+// model declaring int ends with "int error".
+extern bool F2Pprobing;
 
 // Largest constant directly combined with name in t (0 when none).
 long long intcheckcst(const char *name, const tree *t);

@@ -18,6 +18,8 @@
 #include "front/progint.h"
 #include "opt/opt.h"
 
+bool F2Pprobing = false;
+
 static std::string F2Plogname(int w) { return ".log" + std::to_string(w) + ".tmp"; }
 
 // Seconds of the time limit still left (PAR_tm > 0); the engines stop once
@@ -98,6 +100,7 @@ static std::string F2Plogline(const std::string &log, const char *key) {
 }
 
 int F2Pintprobe(bool &child) {
+  if (!F2Pprobing) utilerror("int");
   for (int w = 1; w <= F2P_INTMAXW; ++w) {
     if (PAR_tm > 0 && F2Pleft() < 0) {
       std::printf("INFO:       time limit reached in the int width probe at width %i\n", w);

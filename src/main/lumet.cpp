@@ -117,6 +117,7 @@ int main(int argc, char **argv) {
   // a user's overflow check names an overflowing variable (the probe's widest too)
   F2Poverflownames = op0.prop == PARSEL_INTW;
   F2Punknownhook = [] { reportresult(VERDICT_UNKNOWN, BOUND_NONE); };
+  F2Pprobing = true;
   f2p0(model.c_str(), op0.prop, op0.name, argv, argc);
   MAINdumpggb();
   if (PAR_debug == 4) MAINend(0);
