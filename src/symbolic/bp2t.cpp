@@ -210,6 +210,22 @@ static tbd TPguard(tsys *t, const tree *f) {
   return g;
 }
 
+// The backward image through the written bits only: the bits the forward
+// functional relation frames pass through on their odd label.
+static void TPbwfun(tsyspart &p, int n) {
+  p.bwquant.f.assign((size_t)(2 * n + 1), 0);
+  p.bwmove.f.assign((size_t)(2 * n + 1), 0);
+  for (int i = 1; i <= 2 * n - 1; i += 2)
+    if (!p.frame.f[(size_t)i]) {
+      p.bwquant.f[(size_t)i] = 1;
+      p.bwquant.top = i;
+      p.bwmove.f[(size_t)i + 1] = 1;
+      p.bwmove.top = i + 1;
+    }
+  p.bwfun = TBDcn(p.funrel, TBDsprn(p.guard, p.frame));
+  TBDkp(p.bwfun);
+}
+
 void TPtrs(tsys *t, const std::vector<prgproc> &groups, int pass) {
   int n = t->n;
   if (pass) TPlookup(t, 1);
@@ -244,6 +260,7 @@ void TPtrs(tsys *t, const std::vector<prgproc> &groups, int pass) {
         p.funrel = p.bassign;
       }
       p.procedure = j < g.calls.size() ? g.calls[j] : nullptr;
+      if (!p.procedure) TPbwfun(p, n);
       keep(p.guard);
       keep(p.fwrel);
       keep(p.gfwrel);

@@ -87,6 +87,7 @@ tbd DMCegik(tbd f, int first, int last) {
         bool done = DMCconverged(next, y, DMCUP);
         y = next;
         if (done) break;
+        TBDsafepoint({f, y0, y});
       }
       tbd zn = TBDcn(z, TBDbw(y));
       TBDdr(z);
@@ -117,6 +118,7 @@ tbd DMCeg(tbd f) {
     bool done = DMCconverged(next, z, DMCDOWN);
     z = next;
     if (done) return z;
+    TBDsafepoint({f, z});
   }
 }
 
@@ -132,6 +134,7 @@ static tbd DMCeu(tbd h, tbd g) {
     fresh = andnot(h == TBDnull ? b : TBDcn(h, b), z);
     if (fresh == TBDomg || TBDmp(fresh)) return z;
     z = TBDds(z, fresh);
+    TBDsafepoint({h, z, fresh});
   }
 }
 
@@ -191,6 +194,7 @@ tbd m2prope(tree *p) {
         bool done = DMCconverged(next, r, DMCDOWN);
         r = next;
         if (done) break;
+        TBDsafepoint({g, h, r});
       }
       break;
   }
@@ -297,6 +301,7 @@ int optDMCef(tbd init, tbd goal) {
     if (TBDmp(c)) return 1;
     if (TBDmp(andnot(x, u))) return 0;
     u = TBDds(u, x);
+    TBDsafepoint({c, x, u});
   }
 }
 
@@ -328,6 +333,7 @@ tbd TBDrsetckerror(tbd init, tbd bad, int code) {
     }
     prevf = f;
     frontier = f;
+    TBDsafepoint({init, bad, r, f});
   }
 }
 
@@ -356,6 +362,7 @@ tbd TBDrset(tbd init) {
       r = TBDds(r, f);
       q = TBDds(q, f);
       nw = andnot(f2, r);
+      TBDsafepoint({r, d, q, nw});
     } while (!TBDmp(nw));
     DMCprocedurewait = 0;
     in = TBDfw(andnot(q, d));
@@ -402,7 +409,7 @@ int dmcDFTT(int kind) {
   if (kind != DMC_DEADLOCKFREE) utilerror("dmcDFTT");
   tbd r = TBDrset(ggt->init);
   TBDkp(r);
-  tbd dead = andnot(r, TBDbw(TBDcn(r, DMCfair())));
+  tbd dead = andnot(r, TBDbwrel(TBDcn(r, DMCfair())));
   TBDdr(r);
   if (TBDmp(dead)) return 1;
   // The trace must start in an initial state: the layers of a forward search

@@ -64,6 +64,72 @@ tbd TBDrp(tbd f, tbd g, int a, int b) {
   return r;
 }
 
+static inline bool flagged(const TBDflags &q, int v) {
+  return v <= q.top && (size_t)v < q.f.size() && q.f[(size_t)v];
+}
+
+// Computed-table codes keyed by the flag array: the ids are small, far below
+// the fixed codes' bit.
+static uint32_t exqcode(const TBDflags &q) { return 0x40000000u | q.id; }
+static uint32_t rpqcode(const TBDflags &q) { return 0x60000000u | q.id; }
+
+tbd TBDexq(tbd f, const TBDflags &q) {
+  if (TBDterminal(f)) return f;
+  uint32_t op = exqcode(q);
+  if (tbd r = TBDmmgetc(op, 0, f)) return r;
+  TBDstackcheck();
+  const TBDnode F = TBDnd(f);
+  int v = F.label < 0 ? -F.label : F.label;
+  tbd r0 = TBDexq(cofactor(F, 0), q), r;
+  if (!flagged(q, v)) r = TBDnewnode(v, r0, TBDexq(cofactor(F, 1), q), TBDtau);
+  else if (r0 == TBDtau) r = r0;
+  else r = TBDds(r0, TBDexq(cofactor(F, 1), q));
+  TBDmmputc(op, 0, f, r);
+  return r;
+}
+
+// The product only descends while a flagged label can still come: below the
+// last one it is a plain conjunction.
+tbd TBDrpq(tbd f, tbd g, const TBDflags &q) {
+  if (f == TBDomg || g == TBDomg) return TBDomg;
+  if (f == TBDtau || f == g) return TBDexq(g, q);
+  if (g == TBDtau) return TBDexq(f, q);
+  uint32_t op = rpqcode(q);
+  if (tbd r = TBDmmgetc(op, f, g)) return r;
+  TBDstackcheck();
+  const TBDnode F = TBDnd(f), G = TBDnd(g);
+  int c = TBDcase(F.label, G.label);
+  int v = c >= 6 ? (G.label < 0 ? -G.label : G.label) : (F.label < 0 ? -F.label : F.label);
+  bool quant = flagged(q, v);
+  tbd r0 = TBDnull, r1 = TBDnull;
+  for (int k = 0; k < 2; k++) {
+    tbd x, y;
+    if (c < 4) {
+      x = cofactor(F, k);
+      y = cofactor(G, k);
+    } else if (c < 6) {
+      x = cofactor(F, k);
+      y = g;
+    } else {
+      x = f;
+      y = cofactor(G, k);
+    }
+    tbd r = TBDrpq(x, y, q);
+    if (k == 0) {
+      r0 = r;
+      if (quant && r0 == TBDtau) break;
+    } else {
+      r1 = r;
+    }
+  }
+  tbd r;
+  if (!quant) r = TBDnewnode(v, r0, r1, TBDtau);
+  else if (r1 == TBDnull) r = r0;
+  else r = TBDds(r0, r1);
+  TBDmmputc(op, f, g, r);
+  return r;
+}
+
 // Rebuilds f with every label mapped through `map`; memoised under (op, key).
 template <class M>
 static tbd relabel(tbd f, uint32_t op, uint32_t key, M map) {
@@ -136,16 +202,36 @@ tbd TBDfw(tbd s) {
   return res;
 }
 
-tbd TBDbw(tbd s) {
+static void bwprogress() {
   int c = ++TBDbwsteps;
   if (TBDprogresshook) {
     TBDprogresshook(1, c);
     TBDprogresshook(0, c);
   }
+}
+
+tbd TBDbwrel(tbd s) {
+  bwprogress();
   tbd res = TBDomg;
   for (const tsyspart &p : ggt->parts)
     if (p.bwrel != TBDnull) res = TBDds(res, TBDrn(TBDrp(s, p.bwrel, 1, 1)));
   return res;
+}
+
+// Each partition quantifies and renames only the bits it writes; the images
+// are joined pairwise so that no operand of a disjunction is the large union
+// of all the others.
+tbd TBDbw(tbd s) {
+  bwprogress();
+  std::vector<tbd> img;
+  for (const tsyspart &p : ggt->parts) {
+    if (p.bwfun != TBDnull) img.push_back(TBDasrn(TBDrpq(s, p.bwfun, p.bwquant), p.bwmove));
+    else if (p.bwrel != TBDnull) img.push_back(TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+  }
+  if (img.empty()) return TBDomg;
+  for (size_t w = 1; w < img.size(); w *= 2)
+    for (size_t i = 0; i + w < img.size(); i += 2 * w) img[i] = TBDds(img[i], img[i + w]);
+  return img[0];
 }
 
 tbd TBDfwSelectOne(tbd s, tbd target, int *index) {

@@ -20,6 +20,7 @@
 struct TBDflags {
   uint32_t id = TBDnewid();         // computed-table key of this array
   std::vector<uint8_t> f;           // flag per label [0,2n]
+  int top = 0;                      // largest flagged label (TBDrpq, TBDexq)
 };
 
 struct tsyspart {
@@ -33,6 +34,12 @@ struct tsyspart {
   tbd bassign = TBDnull;            // assignment (backward orientation)
   tbd bwrel = TBDnull;              // bguard AND bassign, or empty
   std::unique_ptr<TBDmap> decomp;   // next bits as functions of current bits, or empty
+  // Backward image over the bits the transition writes: bwfun relates the new
+  // values of the written bits (odd labels) to the current state (written bits
+  // on even labels, unchanged bits on their odd label) and holds the guard.
+  tbd bwfun = TBDnull;              // funrel AND guard in that layout, or empty
+  TBDflags bwquant;                 // 1 at the odd label of every written bit
+  TBDflags bwmove;                  // 1 at the even label of every written bit
 };
 
 struct cexstore;                    // counterexample store (symbolic engine)
@@ -64,6 +71,13 @@ extern tbd (*TBDpc2tbdhook)(tsys *t, tree *call, tbd states);
 extern void (*TBDprogresshook)(int kind, int bound);
 
 tbd TBDrp(tbd f, tbd g, int a, int b);
+// exists over the labels flagged in q of f AND g (q nonzero at labels > qmax
+// never); and the quantification alone.
+tbd TBDrpq(tbd f, tbd g, const TBDflags &q);
+tbd TBDexq(tbd f, const TBDflags &q);
+// Backward image as TBDbw computes it, relation by relation (kept for the
+// deadlock check, whose set becomes a counterexample target).
+tbd TBDbwrel(tbd s);
 tbd TBDrn(tbd f);
 tbd TBDsprn(tbd f, const TBDflags &flags);
 tbd TBDasrn(tbd f, const TBDflags &flags);

@@ -16,8 +16,8 @@ uint64_t TBDclcktotal;
 intptr_t TBDstackbase;
 
 static uint32_t poolchunks;         // chunks allocated
-static uint32_t pooltop;            // first never-used handle
-static tbd freelist;                // freed cells chained through rest
+static uint32_t pooltop;            // first never-used cell
+static uint32_t freelist;           // freed cells chained through rest (cell indices)
 static uint64_t freecount;          // cells on the free list
 static int storebits = -1;          // n of the first initialisation; -1 = no store
 static std::vector<tbd> roots;      // root list, in keep order
@@ -37,10 +37,10 @@ static TBDchunk *newchunk() {
   return c;
 }
 
-static tbd allocnode() {
+static uint32_t allocnode() {
   if (freelist) {
-    tbd f = freelist;
-    freelist = TBDnd(f).rest;
+    uint32_t f = freelist;
+    freelist = TBDcell(f).rest;
     freecount--;
     return f;
   }
@@ -84,12 +84,22 @@ static void cacheresize(uint32_t size) {
   delete[] old;
 }
 
-static void slotinsert(tbd *slots, int32_t size, tbd f) {
-  const TBDnode &n = TBDnd(f);
+static inline uint64_t slotof(uint32_t h, uint32_t cell) { return (uint64_t)h << 32 | cell; }
+
+static void slotinsert(uint64_t *slots, int32_t size, uint32_t cell) {
+  const TBDnode &n = TBDcell(cell);
   uint32_t mask = (uint32_t)size - 1;
-  uint32_t i = hashu(n.label, n.lo, n.hi, n.rest) & mask;
+  uint32_t h = hashu(n.label, n.lo, n.hi, n.rest);
+  uint32_t i = h & mask;
   while (slots[i]) i = (i + 1) & mask;
-  slots[i] = f;
+  slots[i] = slotof(h, cell);
+}
+
+static void slotmove(uint64_t *slots, int32_t size, uint64_t s) {
+  uint32_t mask = (uint32_t)size - 1;
+  uint32_t i = (uint32_t)(s >> 32) & mask;
+  while (slots[i]) i = (i + 1) & mask;
+  slots[i] = s;
 }
 
 void TBDmminitialize(int n) {
@@ -99,11 +109,11 @@ void TBDmminitialize(int n) {
   TBDstackbase = (intptr_t)&here;
   TBDchunks[0] = newchunk();
   poolchunks = 1;
-  pooltop = 3;                      // 0 empty, 1 and 2 the terminals
-  TBDnd(TBDtau) = {n + 1, TBDnull, TBDnull, TBDnull};
-  TBDnd(TBDomg) = {-(n + 1), TBDnull, TBDnull, TBDnull};
+  pooltop = 2;                      // cell 0 empty, cell 1 the terminals
+  TBDcell(0) = {0, TBDnull, TBDnull, TBDnull};
+  TBDcell(1) = {n + 1, TBDnull, TBDnull, TBDnull};
   TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
-  TBDttb.slots = new (std::nothrow) tbd[INITSIZE]();
+  TBDttb.slots = new (std::nothrow) uint64_t[INITSIZE]();
   if (!TBDttb.slots) TBDerror("low memory, exit");
   TBDttb.size = INITSIZE;
   TBDttb.limit = INITSIZE / 2;
@@ -121,13 +131,13 @@ void TBDmmresize() {
     return;
   }
   int32_t size = TBDttb.size * 2;
-  tbd *slots = new (std::nothrow) tbd[size]();
+  uint64_t *slots = new (std::nothrow) uint64_t[size]();
   if (!slots) {                     // retried after another `limit` insertions
     TBDttb.count = 0;
     return;
   }
   for (int32_t i = 0; i < TBDttb.size; i++)
-    if (TBDttb.slots[i]) slotinsert(slots, size, TBDttb.slots[i]);
+    if (TBDttb.slots[i]) slotmove(slots, size, TBDttb.slots[i]);
   delete[] TBDttb.slots;
   TBDttb.slots = slots;
   TBDttb.limit = TBDttb.size;
@@ -136,27 +146,35 @@ void TBDmmresize() {
   cacheresize((uint32_t)size / 4);
 }
 
+// A negative label is the complement of the cell with the positive label.
 tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
+  tbd neg = label < 0;
+  if (neg) label = -label;
   uint32_t mask = (uint32_t)TBDttb.size - 1;
-  uint32_t i = hashu(label, lo, hi, rest) & mask;
-  for (tbd s; (s = TBDttb.slots[i]); i = (i + 1) & mask) {
+  uint32_t h = hashu(label, lo, hi, rest);
+  uint32_t i = h & mask;
+  for (uint64_t s; (s = TBDttb.slots[i]); i = (i + 1) & mask) {
     TBDst.probes++;
-    const TBDnode &n = TBDnd(s);
+    if ((uint32_t)(s >> 32) != h) continue;
+    uint32_t c = (uint32_t)s;
+    const TBDnode &n = TBDcell(c);
     if (n.label == label && n.lo == lo && n.hi == hi && n.rest == rest) {
       TBDst.found++;
-      return s;
+      return c << 1 | neg;
     }
   }
   // A full table that can no longer grow has no slot left to probe into.
   if (TBDttb.used >= TBDttb.size - 1) TBDerror("low memory, exit");
-  tbd f = allocnode();
-  TBDnd(f) = {label, lo, hi, rest};
-  TBDmk(f) = 0;
-  TBDttb.slots[i] = f;
+  uint32_t c = allocnode();
+  TBDcell(c) = {label, lo, hi, rest};
+  TBDmk(c << 1) = TBDmk(c << 1 | 1) = 0;
+  TBDttb.slots[i] = slotof(h, c);
   TBDttb.used++;
   TBDst.made++;
+  uint64_t live = TBDmmlive();
+  if (live > TBDst.peak) TBDst.peak = live;
   if (++TBDttb.count > TBDttb.limit) TBDmmresize();
-  return f;
+  return c << 1 | neg;
 }
 
 tbd TBDmmgetc(uint32_t op, uint32_t x, uint32_t y) {
@@ -208,7 +226,7 @@ static uint64_t markwalk(tbd f, int step) {
     if (g == TBDnull || TBDterminal(g) || TBDmk(g) > 0) continue;
     TBDmk(g) = (int8_t)(TBDmk(g) + step);
     k++;
-    const TBDnode &n = TBDnd(g);
+    const TBDnode &n = TBDcell(g >> 1);
     walk.push_back(n.rest);
     walk.push_back(n.hi);
     walk.push_back(n.lo);
@@ -225,7 +243,7 @@ static void clearwalk(tbd f, int step) {
     walk.pop_back();
     if (g == TBDnull || TBDterminal(g) || TBDmk(g) <= 0) continue;
     TBDmk(g) = (int8_t)(TBDmk(g) - step);
-    const TBDnode &n = TBDnd(g);
+    const TBDnode &n = TBDcell(g >> 1);
     walk.push_back(n.rest);
     walk.push_back(n.hi);
     walk.push_back(n.lo);
@@ -259,12 +277,12 @@ int TBDmmnodecnt1(tbd f) {
   return (int)treesz(f, memo);
 }
 
-static bool livenode(tbd f) { return f >= 3 && f < pooltop && TBDnd(f).label != 0; }
+static bool livenode(tbd f) { return (f >> 1) >= 2 && (f >> 1) < pooltop && TBDcell(f >> 1).label != 0; }
 
 void TBDmmmarkclear(int key) {
   for (uint32_t c = 0; c < poolchunks; c++) {
     int8_t *m = TBDchunks[c]->mark;
-    for (uint32_t i = 0; i < TBDCHUNK; i++)
+    for (uint32_t i = 0; i < 2 * TBDCHUNK; i++)
       if (m[i] == key) m[i] = 0;
   }
 }
@@ -291,28 +309,29 @@ void TBDcl() {
   TBDmmclearc();
   uint64_t sum = 0;
   for (tbd r : roots) sum += markwalk(r, COUNTSTEP);
-  for (tbd f = 3; f < pooltop; f++)
-    if (TBDmk(f) < 0 && TBDnd(f).label != 0) {
-      const TBDnode &n = TBDnd(f);
-      for (tbd c : {n.lo, n.hi, n.rest}) sum += markwalk(c, COUNTSTEP);
+  for (uint32_t c = 2; c < pooltop; c++)
+    if (TBDcell(c).label != 0 && (TBDmk(c << 1) < 0 || TBDmk(c << 1 | 1) < 0)) {
+      const TBDnode &n = TBDcell(c);
+      for (tbd ch : {n.lo, n.hi, n.rest}) sum += markwalk(ch, COUNTSTEP);
     }
-  std::memset(TBDttb.slots, 0, sizeof(tbd) * (size_t)TBDttb.size);
+  std::memset(TBDttb.slots, 0, sizeof(uint64_t) * (size_t)TBDttb.size);
   TBDttb.used = 0;
-  freelist = TBDnull;
+  freelist = 0;
   freecount = 0;
-  for (tbd f = pooltop; f-- > 3;) {
-    TBDnode &n = TBDnd(f);
-    int8_t &m = TBDmk(f);
-    if (n.label != 0 && m != 0) {
-      if (m > 0) m = (int8_t)(m - COUNTSTEP);
-      slotinsert(TBDttb.slots, TBDttb.size, f);
+  for (uint32_t c = pooltop; c-- > 2;) {
+    TBDnode &n = TBDcell(c);
+    int8_t &m0 = TBDmk(c << 1), &m1 = TBDmk(c << 1 | 1);
+    if (n.label != 0 && (m0 != 0 || m1 != 0)) {
+      if (m0 > 0) m0 = (int8_t)(m0 - COUNTSTEP);
+      if (m1 > 0) m1 = (int8_t)(m1 - COUNTSTEP);
+      slotinsert(TBDttb.slots, TBDttb.size, c);
       TBDttb.used++;
       continue;
     }
     if (n.label != 0) TBDst.freed++;
     n = {0, TBDnull, TBDnull, freelist};
-    m = 0;
-    freelist = f;
+    m0 = m1 = 0;
+    freelist = c;
     freecount++;
   }
   TBDttb.count = (int32_t)(sum > INT32_MAX ? INT32_MAX : sum);
@@ -331,12 +350,27 @@ int TBDclck(tbd f) {
   return k;
 }
 
+uint64_t TBDgcmin = 1u << 23;
+static uint64_t gcnext = 1u << 23;  // live cells that start the next collection
+
+void TBDsafepoint(std::initializer_list<tbd> live) {
+  if (TBDmmlive() <= gcnext || TBDmmlive() <= TBDgcmin) return;
+  int8_t mt = TBDmk(TBDtau), mo = TBDmk(TBDomg);
+  for (tbd f : live) TBDkp(f);
+  TBDcl();
+  for (tbd f : live) TBDdr(f);
+  TBDmk(TBDtau) = mt;
+  TBDmk(TBDomg) = mo;
+  gcnext = 2 * TBDmmlive();
+}
+
 void TBDstatswrite(FILE *out) {
   double lookups = (double)(TBDst.found + TBDst.made);
   std::fprintf(out, "nodes made       : %llu\n", (unsigned long long)TBDst.made);
   std::fprintf(out, "nodes found      : %llu (%.2f probes/lookup)\n", (unsigned long long)TBDst.found,
                lookups > 0 ? (double)TBDst.probes / lookups : 0.0);
   std::fprintf(out, "nodes live       : %llu\n", (unsigned long long)TBDmmlive());
+  std::fprintf(out, "nodes peak       : %llu\n", (unsigned long long)TBDst.peak);
   std::fprintf(out, "unique slots     : %i\n", TBDttb.size);
   std::fprintf(out, "cache entries    : %u\n", TBDctb.size);
   std::fprintf(out, "cache lookups    : %llu (%.1f %% hits)\n", (unsigned long long)TBDctb.lookups,
@@ -347,27 +381,29 @@ void TBDstatswrite(FILE *out) {
   std::fprintf(out, "store bytes      : %llu\n", (unsigned long long)TBDmmbytes());
 }
 
-uint64_t TBDmmlive() { return pooltop < 3 ? 0 : pooltop - 3 - freecount; }
+uint64_t TBDmmlive() { return pooltop < 2 ? 0 : pooltop - 2 - freecount; }
 
 uint64_t TBDmmbytes() {
-  return (uint64_t)poolchunks * sizeof(TBDchunk) + (uint64_t)TBDttb.size * sizeof(tbd) +
+  return (uint64_t)poolchunks * sizeof(TBDchunk) + (uint64_t)TBDttb.size * sizeof(uint64_t) +
          (uint64_t)TBDctb.size * sizeof(TBDcentry) + roots.capacity() * sizeof(tbd);
 }
 
 int TBDmmcheck() {
   int faults = 0;
   uint64_t live = 0;
-  for (tbd f = 3; f < pooltop; f++) {
-    const TBDnode &n = TBDnd(f);
+  for (uint32_t f = 2; f < pooltop; f++) {
+    const TBDnode &n = TBDcell(f);
     if (n.label == 0) continue;
     live++;
-    int32_t v = n.label < 0 ? -n.label : n.label;
+    int32_t v = n.label;
+    if (v < 0) faults++;
     for (tbd c : {n.lo, n.hi, n.rest})
       if (c == TBDnull || (!TBDterminal(c) && (!livenode(c) || TBDvar(c) <= v))) faults++;
     uint32_t mask = (uint32_t)TBDttb.size - 1;
-    uint32_t i = hashu(n.label, n.lo, n.hi, n.rest) & mask;
-    while (TBDttb.slots[i] && TBDttb.slots[i] != f) i = (i + 1) & mask;
-    if (TBDttb.slots[i] != f) faults++;
+    uint32_t h = hashu(n.label, n.lo, n.hi, n.rest);
+    uint32_t i = h & mask;
+    while (TBDttb.slots[i] && TBDttb.slots[i] != slotof(h, f)) i = (i + 1) & mask;
+    if (TBDttb.slots[i] != slotof(h, f)) faults++;
   }
   if (live != (uint64_t)TBDttb.used) faults++;
   return faults;

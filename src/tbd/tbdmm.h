@@ -3,19 +3,23 @@
 //
 // A TBD node with label l (v = |l|) denotes (x_v ? hi : lo) AND rest, negated
 // when l < 0. Nodes live in one pool of fixed-size chunks and are addressed by
-// 32-bit handles; handle 0 is the empty reference. The two terminals have the
-// fixed handles TBDtau (true) and TBDomg (false).
+// 32-bit handles: the cell index shifted left by one, the low bit a complement
+// flag. A node with a negative label is the complemented handle of the stored
+// node with the positive label and the same children, so negation makes no
+// node. Handle 0 is the empty reference; the terminals share cell 1: TBDtau
+// (true) and its complement TBDomg (false).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
-using tbd = uint32_t;               // node handle, index into the pool; 0 = empty
+using tbd = uint32_t;               // node handle: cell index << 1 | complement; 0 = empty
 
 constexpr tbd TBDnull = 0;          // empty reference
-constexpr tbd TBDtau = 1;           // terminal true
-constexpr tbd TBDomg = 2;           // terminal false
+constexpr tbd TBDtau = 2;           // terminal true
+constexpr tbd TBDomg = 3;           // terminal false
 
 struct TBDnode {
   int32_t label;                    // +-variable number; sign = complement flag; 0 = free cell
@@ -25,36 +29,47 @@ struct TBDnode {
 };
 
 constexpr int TBDCHUNKBITS = 16;
-constexpr uint32_t TBDCHUNK = 1u << TBDCHUNKBITS;   // nodes per pool chunk
-constexpr uint32_t TBDMAXCHUNKS = 1u << (32 - TBDCHUNKBITS);
+constexpr uint32_t TBDCHUNK = 1u << TBDCHUNKBITS;   // cells per pool chunk
+constexpr uint32_t TBDMAXCHUNKS = 1u << (31 - TBDCHUNKBITS);
 
-// Marks live beside the nodes so that a node stays 16 bytes. The protocols
-// only ever store small values: the seen-key -1, counting steps 8 and 22.
+// Marks live beside the cells so that a cell stays 16 bytes; each handle (each
+// polarity of a cell) has its own mark. The protocols only ever store small
+// values: the seen-key -1, counting steps 8 and 22.
 struct TBDchunk {
-  TBDnode node[TBDCHUNK];           // node records [0,TBDCHUNK)
-  int8_t mark[TBDCHUNK];            // scratch mark per node, 0 when idle
+  TBDnode node[TBDCHUNK];           // cells [0,TBDCHUNK), labels stored positive
+  int8_t mark[2 * TBDCHUNK];        // scratch mark per handle, 0 when idle
 };
 
 extern TBDchunk *TBDchunks[TBDMAXCHUNKS];   // pool chunks [0,TBDpoolchunks)
 
-inline TBDnode &TBDnd(tbd f) { return TBDchunks[f >> TBDCHUNKBITS]->node[f & (TBDCHUNK - 1)]; }
-inline int8_t &TBDmk(tbd f) { return TBDchunks[f >> TBDCHUNKBITS]->mark[f & (TBDCHUNK - 1)]; }
-inline bool TBDterminal(tbd f) { return f == TBDtau || f == TBDomg; }
-inline int32_t TBDlabel(tbd f) { return TBDnd(f).label; }
-inline int32_t TBDvar(tbd f) { int32_t l = TBDnd(f).label; return l < 0 ? -l : l; }
-inline tbd TBDlo(tbd f) { return TBDnd(f).lo; }
-inline tbd TBDhi(tbd f) { return TBDnd(f).hi; }
-inline tbd TBDrest(tbd f) { return TBDnd(f).rest; }
+inline TBDnode &TBDcell(uint32_t i) { return TBDchunks[i >> TBDCHUNKBITS]->node[i & (TBDCHUNK - 1)]; }
+// The node a handle denotes, with the label negated for a complemented handle.
+inline TBDnode TBDnd(tbd f) {
+  TBDnode n = TBDcell(f >> 1);
+  if (f & 1) n.label = -n.label;
+  return n;
+}
+inline int8_t &TBDmk(tbd f) {
+  return TBDchunks[f >> (TBDCHUNKBITS + 1)]->mark[f & (2 * TBDCHUNK - 1)];
+}
+inline bool TBDterminal(tbd f) { return (f >> 1) == 1; }
+inline int32_t TBDlabel(tbd f) { int32_t l = TBDcell(f >> 1).label; return f & 1 ? -l : l; }
+inline int32_t TBDvar(tbd f) { return TBDcell(f >> 1).label; }
+inline tbd TBDlo(tbd f) { return TBDcell(f >> 1).lo; }
+inline tbd TBDhi(tbd f) { return TBDcell(f >> 1).hi; }
+inline tbd TBDrest(tbd f) { return TBDcell(f >> 1).rest; }
 
-// Unique table: open addressing with linear probing over node handles. `size`,
-// `count` and `limit` keep their chained-table meaning: the table doubles when
-// count exceeds limit (load factor 1/2) and stops growing at 2^30 slots.
+// Unique table: open addressing with linear probing. A slot holds the cell
+// index beside 32 bits of its hash, so a probe that does not match is decided
+// without touching the cell. `size`, `count` and `limit` keep their
+// chained-table meaning: the table doubles when count exceeds limit (load
+// factor 1/2) and stops growing at 2^30 slots.
 struct TBDtable {
   int32_t size;                     // number of slots, a power of two
   int32_t count;                    // insertions since creation or the last reset
   int32_t limit;                    // resize threshold for count
   int32_t used;                     // occupied slots (count may have been reset)
-  tbd *slots;                       // slot array [0,size), TBDnull = free
+  uint64_t *slots;                  // hash << 32 | cell index per slot [0,size), 0 = free
 };
 
 // Computed table: a direct-mapped lossy cache of (op, x, y) -> result. A miss
@@ -101,6 +116,7 @@ struct TBDstats {
   uint64_t validfallbacks;          // validity tests left to variable elimination
   uint64_t collections;             // garbage collections run
   uint64_t freed;                   // nodes freed by collections
+  uint64_t peak;                    // most cells live at one time
 };
 extern TBDstats TBDst;
 
@@ -125,6 +141,12 @@ void TBDdr(tbd f);
 int TBDkept(tbd f);                 // number of root cells holding f
 void TBDcl();
 int TBDclck(tbd f);
+// Safe point of a fixpoint loop: when the store has filled past its trigger,
+// collect with `live` (the loop's iterates) kept for the collection. The
+// terminals keep their seen marks. The trigger follows the live count: twice
+// what survived the last collection, at least TBDgcmin cells.
+void TBDsafepoint(std::initializer_list<tbd> live);
+extern uint64_t TBDgcmin;           // smallest trigger, in cells
 extern uint64_t TBDclcktotal;       // nodes counted by TBDclck since the last collection
 
 // Marks. Seen-keys are in [-7,-1] (the counting steps must make them positive).

@@ -36,10 +36,12 @@ static void logline(const char *s) {
   }
 }
 
+// The complement of a handle is the node with the negated label, except for
+// the shapes NOT x OR B and x OR A with a true conjunct, which the constructor
+// turns into a conjunction with a literal.
 tbd TBDng(tbd f) {
-  if (f == TBDtau) return TBDomg;
-  if (f == TBDomg) return TBDtau;
-  const TBDnode n = TBDnd(f);
+  const TBDnode &n = TBDcell(f >> 1);
+  if ((f & 1) || n.rest != TBDtau || (n.lo != TBDtau && n.hi != TBDtau) || TBDterminal(f)) return f ^ 1;
   return TBDnewnode(-n.label, n.lo, n.hi, n.rest);
 }
 

@@ -40,6 +40,67 @@ TEST(Dmc, RandomProgramsAgainstOracle) {
   EXPECT_LT(falses, checked * 4 / 5);
 }
 
+// With the smallest trigger every fixpoint loop collects whenever the store
+// has doubled: the iterates kept at the safe points must be all it needs.
+TEST(Dmc, CollectionsInsideFixpoints) {
+  std::mt19937 rng(23);
+  uint64_t before = TBDst.collections, gcmin = TBDgcmin;
+  TBDgcmin = 0;
+  for (int round = 0; round < 40; round++) {
+    int n = 2 + round % 3;
+    bprog b = randprog(rng, n, round % 2);
+    oracle o(b);
+    useprog(b);
+    for (int f = 0; f < 3; f++) {
+      tree *phi = randctl(rng, n, 3);
+      EXPECT_EQ(o.holds(phi) ? 1 : 0, dmc(phi, -1)) << "round " << round;
+      treefree(phi);
+    }
+    tree *ag = Q("A", "G", nullptr, randprop(rng, n, 2));
+    EXPECT_EQ(o.holds(ag) ? 1 : 0, dmc(ag, 11)) << "round " << round;
+    treefree(ag);
+    EXPECT_EQ(o.deadlockfree() ? 1 : 0, dmcDFTT(DMC_DEADLOCKFREE)) << "df round " << round;
+    freebprog(b);
+  }
+  TBDgcmin = gcmin;
+  EXPECT_GT(TBDst.collections, before + 10);
+  EXPECT_EQ(TBDmmcheck(), 0);
+}
+
+// The backward image through the written bits only, on random programs
+// (framed, free and relational bits), against the explicit predecessors and
+// the image through the whole relation.
+TEST(Dmc, BackwardImageAgainstOracle) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 60; round++) {
+    int n = 2 + round % 3;
+    bprog b = randprog(rng, n, 0);
+    oracle o(b);
+    useprog(b);
+    for (int k = 0; k < 4; k++) {
+      sset z = o.all(false);
+      tbd s = TBDomg;
+      for (int x = 0; x < o.S; x++)
+        if (rng() % 3 == 0) {
+          z[(size_t)x] = true;
+          tbd m = TBDtau;
+          for (int j = 1; j <= n; j++) m = TBDcn(m, TBDap((x >> (j - 1)) & 1 ? 2 * j - 1 : -(2 * j - 1)));
+          s = TBDds(s, m);
+        }
+      tbd img = TBDbw(s), rel = TBDbwrel(s);
+      sset got = o.all(false);
+      for (int x = 0; x < o.S; x++) {
+        tbd m = TBDtau;
+        for (int j = 1; j <= n; j++) m = TBDcn(m, TBDap((x >> (j - 1)) & 1 ? 2 * j - 1 : -(2 * j - 1)));
+        got[(size_t)x] = !TBDmp(TBDcn(img, m));
+      }
+      EXPECT_EQ(got, o.pre(z)) << "round " << round;
+      EXPECT_TRUE(TBDmp(TBDcn(img, TBDng(rel))) && TBDmp(TBDcn(rel, TBDng(img)))) << "round " << round;
+    }
+    freebprog(b);
+  }
+}
+
 // Fixed systems for each operator: a 2-bit counter 0 -> 1 -> 2 -> 3 -> 3.
 static bprog counter() {
   bprog b;

@@ -23,6 +23,23 @@ TEST(TBDrp, AgreesWithTruthTablesForBothKindsAndParities) {
         }
     }
   }
+  // quantification over a chosen label set, alone and inside the product
+  for (int round = 0; round < 40; round++) {
+    auto pool = randomfns(rng, varrange(1, TTVARS), 40);
+    TBDflags q;
+    q.f.assign(TTVARS + 1, 0);
+    for (int v = 1; v <= TTVARS; v++)
+      if (rng() % 3 == 0) q.f[(size_t)v] = 1, q.top = v;
+    for (int k = 0; k < 10; k++) {
+      const randfn &f = pool[rng() % pool.size()];
+      const randfn &g = pool[rng() % pool.size()];
+      TT want = f.t & g.t, alone = f.t;
+      for (int v = 1; v <= TTVARS; v++)
+        if (q.f[(size_t)v]) want = ttexists(want, v), alone = ttexists(alone, v);
+      ASSERT_EQ(ttof(TBDrpq(f.f, g.f, q)), want) << "round " << round;
+      ASSERT_EQ(ttof(TBDexq(f.f, q)), alone) << "round " << round;
+    }
+  }
   // f true: plain quantification of g
   tbd g = TBDds(TBDcn(TBDap(1), TBDap(2)), TBDap(-4));
   EXPECT_EQ(ttof(TBDrp(TBDtau, g, 1, 1)), ttexists(ttof(g), 1));
