@@ -168,6 +168,11 @@ int main(int argc, char **argv) {
   TBDprogresshook = reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);
   int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
+  if (PAR_debug >= 1)
+    if (FILE *f = TBDlog()) {  // where the engine's time went
+      TBDstatswrite(f);
+      std::fflush(f);
+    }
   MAINcounterexample(c, model);
   if (op0.prop == PARSEL_INTW && c == 0 && !opDFTT) MAINoverflowname();
   int v = reportresult(2 * c - 1, BOUND_NONE);

@@ -27,11 +27,18 @@ int reportresult(int v, int bound) {
   return v;
 }
 
+// Fast fixpoints print thousands of lines a second: standard output is
+// flushed when the second changes (every end of the run flushes it too).
 void reportprogress(int kind, int bound) {
+  static int flushed = -1;          // elapsed second of the last flush
   if (opDFTT) return;
-  if (kind == 0) std::printf("----------  time = %i\n", MAINelapsed());
-  else if (kind == 1) std::printf("bound =%3i  time = %i\n", bound, MAINelapsed());
-  std::fflush(stdout);
+  int t = MAINelapsed();
+  if (kind == 0) std::printf("----------  time = %i\n", t);
+  else if (kind == 1) std::printf("bound =%3i  time = %i\n", bound, t);
+  if (t != flushed) {
+    flushed = t;
+    std::fflush(stdout);
+  }
 }
 
 static bool MAINisop(const tree *t, char op) {
