@@ -7,9 +7,10 @@ usage: engine_scale.py LUMET [--gen GEN.PY] [--limit SECONDS] [--runs K]
 For each family, variant and check (with and without -f for the invariant,
 plus the liveness property and deadlock-freeness), N grows until a run takes
 longer than the limit (default 60 s). Every line shows N, the reachable-state
-count of the family, the verdict, its expected value, the wall time (median of
-K runs) and the peak resident memory, from /usr/bin/time -v. At the end the
-largest N decided within 10 s and within the limit is listed per check.
+count of the family, the verdict, its expected value, the CPU time (user + sys;
+median of K runs once a run takes more than a sixth of the limit) and the peak
+resident memory, from /usr/bin/time -v. At the end the largest N decided within
+10 s and within the limit is listed per check with its time and memory.
 """
 import argparse
 import math
@@ -35,7 +36,9 @@ CHECKS = [
     ("philo", "deadlock", "-ck 1", "TRUE", 3, 1),
     ("philo", "deadlock", "-ck 1 -f", "TRUE", 3, 1),
     ("philo", "deadlock", "-ck df", "FALSE", 3, 1),
+    ("philo", "fixed", "-ck 1", "TRUE", 3, 1),
     ("philo", "fixed", "-ck 1 -f", "TRUE", 3, 1),
+    ("philo", "fixed", "-ck df", "TRUE", 3, 1),
     ("ring", "fair", "-ck 1", "TRUE", 3, 1),
     ("ring", "fair", "-ck 1 -f", "TRUE", 3, 1),
     ("ring", "fair", "-ck 2", "TRUE", 3, 1),
@@ -57,12 +60,10 @@ def run_once(lumet, args, model, limit, workdir):
         p = subprocess.run(cmd, cwd=workdir, capture_output=True, text=True, timeout=limit + 5)
     except subprocess.TimeoutExpired:
         return None, None, "timeout"
-    wall = re.search(r"Elapsed \(wall clock\) time.*: (?:(\d+):)?(\d+):([\d.]+)", p.stderr)
+    user = re.search(r"User time \(seconds\): ([\d.]+)", p.stderr)
+    sys_ = re.search(r"System time \(seconds\): ([\d.]+)", p.stderr)
     rss = re.search(r"Maximum resident set size \(kbytes\): (\d+)", p.stderr)
-    secs = None
-    if wall:
-        h = int(wall.group(1) or 0)
-        secs = h * 3600 + int(wall.group(2)) * 60 + float(wall.group(3))
+    secs = float(user.group(1)) + float(sys_.group(1)) if user and sys_ else None
     word = re.search(r"CONCLUSION: (\w+)", p.stdout)
     return secs, int(rss.group(1)) if rss else None, word.group(1) if word else "none"
 
@@ -73,7 +74,7 @@ def main():
     ap.add_argument("--gen", default=DEFAULT_GEN)
     ap.add_argument("--limit", type=float, default=60.0)
     ap.add_argument("--maxn", type=int, default=4096, help="largest N tried")
-    ap.add_argument("--runs", type=int, default=1)
+    ap.add_argument("--runs", type=int, default=3, help="runs for the median near the limit")
     ap.add_argument("--family", nargs="*")
     ap.add_argument("--only", nargs="*", help="checks whose 'family variant args' contains one of these")
     ap.add_argument("--out")
@@ -98,13 +99,16 @@ def main():
                     subprocess.run([sys.executable, a.gen, family, str(n), "--lang", "lum",
                                     "--variant", variant], stdout=f, check=True)
                 times, rss, word = [], None, None
-                for _ in range(a.runs):
+                runs = 1
+                while len(times) < runs:
                     t, r, word = run_once(lumet, args, model, a.limit, work)
                     if t is None:
                         break
                     times.append(t)
                     rss = max(rss or 0, r or 0)
-                t = statistics.median(times) if len(times) == a.runs else None
+                    if t > a.limit / 6:
+                        runs = a.runs
+                t = statistics.median(times) if times and len(times) == runs else None
                 line = "%s\t%s\t%s\t%d\t%d\t%s\t%s\t%s\t%s" % (
                     family, variant, args, n, reachable(family, variant, n), word, want,
                     "%.2f" % t if t is not None else ">%g" % a.limit, rss if rss else "-")
@@ -114,13 +118,16 @@ def main():
                 if t is None or t > a.limit or word != want or n >= a.maxn:
                     break
                 if t <= 10:
-                    best10 = n
-                bestlim = n
+                    best10 = (n, t, rss)
+                bestlim = (n, t, rss)
                 n = n * -step if step < 0 else n + step
             summary.append((family, variant, args, best10, bestlim))
-    print("\nlargest N decided: family variant args | within 10 s | within %g s" % a.limit)
+    def show(b):
+        return "-" if b is None else "N=%d %.1f s %.0f MB" % (b[0], b[1], (b[2] or 0) / 1024)
+    print("\nlargest N decided (CPU s, peak MB): family variant args | within 10 s | within %g s"
+          % a.limit)
     for family, variant, args, b10, bl in summary:
-        print("%s %s %s | %s | %s" % (family, variant, args, b10, bl))
+        print("%s %s %s | %s | %s" % (family, variant, args, show(b10), show(bl)))
 
 
 if __name__ == "__main__":

@@ -69,7 +69,7 @@ void figures(benchmark::State &state, uint64_t made, tbd result) {
   state.counters["live"] = (double)TBDmmlive();
   state.counters["bytes_per_live"] = (double)TBDmmbytes() / (double)TBDmmlive();
   // without the fixed floor of one pool chunk: node and mark, slots, cache entries
-  double exact = (double)TBDmmlive() * (sizeof(TBDnode) + 1) + (double)TBDttb.size * sizeof(tbd) +
+  double exact = (double)TBDmmlive() * (sizeof(TBDnode) + 2) + (double)TBDttb.size * sizeof(*TBDttb.slots) +
                  (double)TBDctb.size * sizeof(TBDcentry);
   state.counters["bytes_per_live_exact"] = exact / (double)TBDmmlive();
   state.counters["result_nodes"] = TBDmmnodecnt(result);
@@ -136,6 +136,50 @@ void BM_counter24bw1000(benchmark::State &state) {
   ggt = nullptr;
 }
 
+// Unique-table lookups that find the node: rebuilding a kept function node by
+// node with the raw find-or-insert.
+void BM_uniquehit(benchmark::State &state) {
+  emptystore();
+  tbd f = clauses(90, 30, 7);
+  TBDkp(f);
+  std::vector<TBDnode> cells;
+  std::vector<tbd> stack{f};
+  std::vector<bool> seen;
+  while (!stack.empty()) {          // every node once, as (label, lo, hi, rest)
+    tbd g = stack.back();
+    stack.pop_back();
+    if (TBDterminal(g)) continue;
+    if (seen.size() <= g) seen.resize(g + 1);
+    if (seen[g]) continue;
+    seen[g] = true;
+    cells.push_back(TBDnd(g));
+    for (tbd c : {TBDlo(g), TBDhi(g), TBDrest(g)}) stack.push_back(c);
+  }
+  uint64_t k = 0;
+  for (auto _ : state) {
+    for (const TBDnode &n : cells) benchmark::DoNotOptimize(TBDmmaddt(n.label, n.lo, n.hi, n.rest));
+    k += cells.size();
+  }
+  state.counters["lookups_per_s"] = benchmark::Counter((double)k, benchmark::Counter::kIsRate);
+  TBDdr(f);
+}
+
+// Relational product of a state set with the counter relation, cold cache.
+void BM_rp_counter24(benchmark::State &state) {
+  emptystore();
+  tbd rel = counter(24), s = TBDng(TBDiterativeabseven(TBDng(clauses(40, 48, 3)), 1));
+  TBDkp(rel);
+  TBDkp(s);
+  for (auto _ : state) {
+    state.PauseTiming();
+    TBDmmclearc();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(TBDrp(s, rel, 1, 1));
+  }
+  TBDdr(rel);
+  TBDdr(s);
+}
+
 // Emptiness test with a cold computed table on a kept result; range(0) is
 // TBDvalidfactor (0: variable elimination only).
 template <class B>
@@ -181,6 +225,8 @@ void BM_mp_counterstate(benchmark::State &state) {
 BENCHMARK(BM_equality32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_clauses)->Args({80, 24})->Args({90, 30})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_counter24bw1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_uniquehit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_rp_counter24)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_mp_equality32)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_mp_clauses80x24)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_mp_counterrel24)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
