@@ -351,7 +351,8 @@ int TBDclck(tbd f) {
 }
 
 uint64_t TBDgcmin = 1u << 23;
-static uint64_t gcnext = 1u << 23;  // live cells that start the next collection
+double TBDgcgrowth = 2;
+static uint64_t gcnext;              // TBDgcgrowth times the cells live after the last collection
 
 void TBDsafepoint(std::initializer_list<tbd> live) {
   if (TBDmmlive() <= gcnext || TBDmmlive() <= TBDgcmin) return;
@@ -361,7 +362,7 @@ void TBDsafepoint(std::initializer_list<tbd> live) {
   for (tbd f : live) TBDdr(f);
   TBDmk(TBDtau) = mt;
   TBDmk(TBDomg) = mo;
-  gcnext = 2 * TBDmmlive();
+  gcnext = (uint64_t)(TBDgcgrowth * (double)TBDmmlive());
 }
 
 void TBDstatswrite(FILE *out) {

@@ -147,6 +147,7 @@ int TBDclck(tbd f);
 // what survived the last collection, at least TBDgcmin cells.
 void TBDsafepoint(std::initializer_list<tbd> live);
 extern uint64_t TBDgcmin;           // smallest trigger, in cells
+extern double TBDgcgrowth;          // trigger / cells that survived (2)
 extern uint64_t TBDclcktotal;       // nodes counted by TBDclck since the last collection
 
 // Marks. Seen-keys are in [-7,-1] (the counting steps must make them positive).
