@@ -233,7 +233,7 @@ TEST(Lumet, BundledExamples) {
   int cases = 0, traces = 0;
   while (std::getline(tsv, line)) {
     std::vector<std::string> c = split(line, '\t');
-    if (c.size() < 5) continue;
+    if (c.size() < 5 || c[0][0] != 'X') continue;  // the LUM models on this engine
     std::string model = example(c[1]);
     std::remove(CEXfilename(model).c_str());
     run r = lumet(c[2], model);
