@@ -101,7 +101,7 @@ std::map<std::string, C2Vfsp> C2Vreadfsp(const std::string &text);
 // Parses one C expression text with the given names (for specifications).
 C2Vexpr *C2Vparsetext(C2Vprog &P, const std::string &text, int line,
                       const std::map<std::string, C2Vvar *> &names);
-// Tokenises a text (exposed for the specification reader).
+// Tokenises a text (also used by the reader of function-specification files).
 // macros: the "#define" table, read and extended (null: none).
 std::vector<C2Vtok> C2Vlex(const std::string &text, int line0,
                            const std::map<int, std::vector<std::string>> *sp,

@@ -25,6 +25,8 @@ ENABLED = {"X%02i" % i for i in range(1, 39)}
 ENABLED |= {"C01", "C02", "C03", "C04", "C05", "C06", "C07", "C09", "C10", "C11"}
 # Cases that wait for a stage, with the stage.
 WAITING = {"C08": "procedures"}
+WAITING.update({"B%02i" % i: "the bounded SAT route" for i in range(1, 12)})
+WAITING.update({"Q%02i" % i: "the bounded QBF route" for i in range(1, 7)})
 
 SKIP_REASON = "its stages are not built yet"
 TIMEOUT = 120  # seconds per case
