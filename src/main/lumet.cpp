@@ -3,11 +3,14 @@
 // stage that is, with status 0 and no verdict.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
+#include "bmc/bmc.h"
 #include "boolean/p2bp.h"
 #include "c2v/c2v.h"
+#include "formula/tlf.h"
 #include "front/f2p.h"
 #include "front/int.h"
 #include "front/prep.h"
@@ -90,6 +93,31 @@ static void MAINoverflowname() {
   }
 }
 
+// Bounded checking gets the program with the transition relation in place of
+// its transitions: a new spine over the record's own parts, which stay as
+// they are (the Boolean program's formulas may be shared).
+static int MAINbounded(prg *bp, tree *prop, const std::string &model) {
+  tree *parts[5] = {};
+  tree *t = bp->prog;
+  for (int k = 0; k < 4 && t && !std::strcmp(t->text, "#"); k++, t = t->right) parts[k] = t->left;
+  parts[4] = t && std::strcmp(t->text, "#") ? t : nullptr;
+  tree *rel = mgett(*bp);
+  tree *s3 = treecompose("#", parts[3], parts[4]);
+  tree *s2 = treecompose("#", rel, s3);
+  tree *s1 = treecompose("#", parts[1], s2);
+  tree *spine = treecompose("#", parts[0], s1);
+  tree *f = TLFnnf(treecopy(prop));
+  BMCsetcex(bp, model);
+  BMCprogresshook = reportprogress;
+  int v = bmc(f, spine, parts[3], bp->varc, bp->BOOLN);
+  for (tree *n : {spine, s1, s2, s3}) n->left = nullptr;   // borrowed parts stay
+  s3->right = nullptr;
+  treefree(spine);
+  treefree(rel);
+  treefree(f);
+  return v;
+}
+
 int main(int argc, char **argv) {
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
@@ -162,8 +190,14 @@ int main(int argc, char **argv) {
   if (PAR_debug >= 1 && lmtlog) prgwrite(ggb->bprogram, lmtlog);
   if (PAR_debug == 2) MAINend(0);
 
-  if (op0.engine != PARENG_TBD) MAINnotbuilt("bounded checking");
   if (MAINhasprocedure(ggb->modules)) MAINnotbuilt("procedure checking");
+  if (op0.engine != PARENG_TBD) {
+    if (opDFTT) MAINnotbuilt("bounded checking of built-in properties");
+    int v = MAINbounded(ggb->bprogram, prop, model);
+    if (v == BMC_NOTBUILT) MAINnotbuilt("bounded checking with QBF");
+    reportresult(v, op0.bound);
+    MAINend(v);
+  }
 
   TBDprogresshook = reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);

@@ -263,10 +263,13 @@ tree *mgett(const prg &p) {
     int nt = pr.n < (int)pr.trans.size() ? pr.n : (int)pr.trans.size();
     for (int j = 0; j < nt; j++) {
       const tree *t = pr.trans[j];
-      if (!t || !t->left || !t->right) continue;
-      if (!std::strcmp(t->left->text, "_") || !std::strcmp(t->right->text, "_")) continue;
-      tree *guard = std::strcmp(t->left->text, "^") ? treecopy(t->left) : treeconstab(1, 1);
-      tree *tr = treecompose("&", guard, treecopy(t->right));
+      if (!t) continue;
+      // an absent guard or action does not restrict (a call-only transition
+      // has no action left), as in the decision-diagram engine
+      const tree *g = t->left, *a = t->right;
+      if ((g && !std::strcmp(g->text, "_")) || (a && !std::strcmp(a->text, "_"))) continue;
+      tree *guard = g && std::strcmp(g->text, "^") ? treecopy(g) : treeconstab(1, 1);
+      tree *tr = treecompose("&", guard, a ? treecopy(a) : treeconst(1));
       rel = rel ? treecompose("|", rel, tr) : tr;
     }
   }

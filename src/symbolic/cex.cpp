@@ -93,10 +93,8 @@ std::string CEXrename(const char *name) {
 
 static bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
 
-void CEXwriteState(const cexstore *s, int j, FILE *out, tree *vlist) {
-  int n = ggt->n;
+void CEXwritevalues(FILE *out, int j, tree *vlist, const std::vector<int> &v, int n) {
   std::fprintf(out, "--- STATE %i ---\n", j);
-  std::vector<int> v = TBDwriteOne(s->layers[(size_t)j], n);
   for (tree *t = vlist; t;) {
     bool cell = isop(t, ';');
     tree *d = cell ? t->left : t;
@@ -108,10 +106,15 @@ void CEXwriteState(const cexstore *s, int j, FILE *out, tree *vlist) {
     if (name->left && name->right) {
       int lo = std::atoi(name->left->text), hi = std::atoi(name->right->text);
       for (int b = lo; b <= hi; b++)
-        value = 2 * value + (b >= 1 && b <= n && v[(size_t)b - 1] > 0 ? 1 : 0);
+        value = 2 * value + (b >= 1 && b <= n && b <= (int)v.size() && v[(size_t)b - 1] > 0 ? 1 : 0);
     }
     std::fprintf(out, "%s\t=%lld\n", CEXrename(name->text).c_str(), value);
   }
+}
+
+void CEXwriteState(const cexstore *s, int j, FILE *out, tree *vlist) {
+  int n = ggt->n;
+  CEXwritevalues(out, j, vlist, TBDwriteOne(s->layers[(size_t)j], n), n);
 }
 
 void CEXwriteTr(const std::vector<int> &labels, int j, FILE *out) {

@@ -25,6 +25,9 @@ void CEXfree(cexstore *s);
 // number (from 1) leading from state j to state j + 1.
 void CEXselect(cexstore *s, std::vector<int> &labels);
 void CEXwriteState(const cexstore *s, int j, FILE *out, tree *vlist);
+// "--- STATE j ---" and the value of every variable of vlist, bit b (from 1,
+// at most n) being 1 where v[b - 1] > 0; shared with the bounded engine.
+void CEXwritevalues(FILE *out, int j, tree *vlist, const std::vector<int> &v, int n);
 void CEXwriteTr(const std::vector<int> &labels, int j, FILE *out);
 // Display name: "_x_<digits>" becomes "[<digits>]" (a_x_1_x_2 -> a[1][2]).
 std::string CEXrename(const char *name);

@@ -47,7 +47,7 @@ TEST(intprobe, WidthsVerdictsAndEnds) {
       {UPTO5, WEIRD, {"-Dzz=$(touch PWNED)"}, 255, "FALSE", 3, ""},
       // the children check to the end whatever stage the run itself stops at
       {UPTO5, "m.lum", {"-d", "-d"}, 0, "", 3, "INFO:       int width 3"},
-      {UPTO5, "m.lum", {"-SAT"}, 0, "", 3, "INFO:       int width 3"},
+      {UPTO5, "m.lum", {"-SAT"}, 255, "FALSE", 3, "INFO:       int width 3"},
       // a child that ends without an answer stops the probe
       {UPTO5, "m.lum", {"-v", "order"}, 0, "", 3, "the int width check at width 3 ended without an answer"},
       // -ck iN is the overflow check at N bits, without a probe

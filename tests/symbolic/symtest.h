@@ -280,6 +280,23 @@ inline void checktrace(const oracle &o, const cexstore &s, const std::vector<int
   EXPECT_TRUE(last[st.back()]) << "last state not in the target";
 }
 
+// A trace given as states: the first initial, each next a successor by its
+// label (from 1); with loop >= 0 the last state steps back to state loop by
+// the last label.
+inline void checklasso(const oracle &o, const std::vector<state> &st, const std::vector<int> &labels,
+                       int loop) {
+  ASSERT_FALSE(st.empty());
+  ASSERT_EQ(labels.size() + 1, st.size() + (loop >= 0 ? 1 : 0));
+  ASSERT_LT(loop, (int)st.size());
+  EXPECT_TRUE(o.initset()[st[0]]) << "first state not initial";
+  for (size_t j = 0; j + 1 < st.size(); j++)
+    EXPECT_TRUE(o.step(st[j], st[j + 1], labels[j] - 1))
+        << "state " << j + 1 << " is no successor by transition " << labels[j];
+  if (loop >= 0)
+    EXPECT_TRUE(o.step(st.back(), st[(size_t)loop], labels.back() - 1))
+        << "no step back to state " << loop << " by transition " << labels.back();
+}
+
 // Random formula over current bits 1..n with connectives only.
 inline tree *randprop(std::mt19937 &rng, int n, int depth) {
   unsigned k = rng() % 8;
