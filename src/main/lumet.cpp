@@ -10,6 +10,7 @@
 #include "bmc/bmc.h"
 #include "boolean/p2bp.h"
 #include "c2v/c2v.h"
+#include "coi/coi.h"
 #include "formula/tlf.h"
 #include "front/f2p.h"
 #include "front/int.h"
@@ -170,15 +171,19 @@ int main(int argc, char **argv) {
     MAINend(0);
   }
 
+  // the order file names variables as declared, before arrays are flattened
+  char c0 = op0.name[0];
+  bool orderfile = (c0 >= 'a' && c0 <= 'z') || (c0 >= 'A' && c0 <= 'Z');
+  tree *declared = orderfile ? treecopy(PROGpart(p->prog, 0)) : nullptr;
   f2p1(p);
   MAINdumpggb();
   if (PAR_debug == 3) MAINend(0);
   MAINlog("VARALL\n", p->vlist);
   MAINlog("TRANSALL\n", PROGpart(p->prog, 2));
 
-  if ((op0.name[0] >= 'a' && op0.name[0] <= 'z') || (op0.name[0] >= 'A' && op0.name[0] <= 'Z') ||
-      op0.ovord || (op0.om && op0.prop > 0))
-    MAINnotbuilt("variable ordering");
+  if (orderfile) var_order(p, op0.name, declared);
+  treefree(declared);
+  if (op0.ovord || (op0.om && op0.prop > 0)) MAINnotbuilt("variable ordering");
 
   f2p1INFO(ggb);
   if (lmtlog) std::fprintf(lmtlog, "VAR %i\n", p->BOOLN);
