@@ -119,6 +119,20 @@ static int MAINbounded(prg *bp, tree *prop, const std::string &model) {
   return v;
 }
 
+// -Om: the cone of influence of the selected property, where it keeps the verdict.
+static void MAINcone(prg *p) {
+  if (const char *why = DEPconerefusal(p, op0.prop, opDFTT, MAINhasprocedure(ggb->modules))) {
+    std::printf("INFO:       -Om not applied: %s\n", why);
+    return;
+  }
+  MAINlog("INITALL\n", PROGpart(p->prog, 1));
+  int removed = DEPanalysis(p, op0.prop);
+  MAINlog("INIT\n", PROGpart(p->prog, 1));
+  if (removed)
+    std::printf("INFO:       -Om removed %i variables outside the cone of the property; "
+                "counterexamples do not show them\n", removed);
+}
+
 int main(int argc, char **argv) {
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
@@ -183,7 +197,8 @@ int main(int argc, char **argv) {
 
   if (orderfile) var_order(p, op0.name, declared);
   treefree(declared);
-  if (op0.ovord || (op0.om && op0.prop > 0)) MAINnotbuilt("variable ordering");
+  if (op0.ovord) MAINnotbuilt("variable ordering");
+  if (op0.om && op0.prop > 0) MAINcone(p);
 
   f2p1INFO(ggb);
   if (lmtlog) std::fprintf(lmtlog, "VAR %i\n", p->BOOLN);

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Runs lumet on every case of examples/expected.tsv.
 
-usage: run_examples.py [--all] LUMET EXAMPLES_DIR
+usage: run_examples.py [--all] [--extra=ARGS] [--reverse-order] LUMET EXAMPLES_DIR
 
 With --all every case is checked for its verdict (to see what a build reaches).
+With --extra=ARGS the enabled model-file cases run again with ARGS added
+(-Om, -Ovord: the verdicts must not change); with --reverse-order each of them
+runs with an order file that lists its variables backwards.
 
 Every case must end cleanly: no signal, no sanitizer report, an exit status
 of 0, 1 or 255, the version line and the FILE line of its model.  The cases in
@@ -157,10 +160,24 @@ def run_case(lumet, case, work):
     return p, problems
 
 
+def reverse_order(lumet, case, work):
+    """-v with the case's variables backwards, read from a first run's trace."""
+    run_case(lumet, case, work)
+    with open(os.path.join(work, "loglmt.tmp"), errors="replace") as f:
+        trace = f.read()
+    at = re.search(r"^VAR \d+$", trace, re.M)
+    names = re.findall(r"\(\d+ ([^\s()]+) \d+ \)", trace[at.end():] if at else "")
+    with open(os.path.join(work, "revorder"), "w") as f:
+        f.write("".join(n + "\n" for n in reversed(list(dict.fromkeys(names)))))
+    return " -v revorder"
+
+
 def main():
     argv = sys.argv[1:]
     check_all = "--all" in argv
-    argv = [a for a in argv if a != "--all"]
+    extra = [a[len("--extra="):] for a in argv if a.startswith("--extra=")]
+    reverse = "--reverse-order" in argv
+    argv = [a for a in argv if a not in ("--all", "--reverse-order") and not a.startswith("--extra=")]
     if len(argv) != 2:
         sys.exit(__doc__)
     lumet = os.path.abspath(argv[0])
@@ -171,12 +188,19 @@ def main():
     if unknown:
         sys.exit("ENABLED names unknown cases: %s" % sorted(unknown))
 
+    if extra or reverse:
+        cases = [c for c in cases if c["id"] in ENABLED and c["model"].endswith(".lum")
+                 and "-c" not in c["args"].split()]
+        for c in cases:
+            c["args"] += "".join(" " + e for e in extra)
     passed = failed = skipped = 0
     with tempfile.TemporaryDirectory(prefix="lumet-acceptance-") as tmp:
         for case in cases:
             # each case in a fresh copy: lumet writes its logs and .cex files there
             work = os.path.join(tmp, case["id"])
             shutil.copytree(examples, work)
+            if reverse:
+                case = dict(case, args=case["args"] + reverse_order(lumet, case, work))
             cmd = "lumet %s %s" % (case["args"], case["model"])
             p, problems = run_case(lumet, case, work)
             enabled = check_all or case["id"] in ENABLED

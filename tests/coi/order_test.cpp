@@ -107,4 +107,92 @@ TEST(order, FileNamesVariablesAsDeclared) {
   }
 }
 
+// D + C per ordered pair, as "x>y:count" in declaration order.
+std::string deps(const DEPgraph &g) {
+  std::string s;
+  for (int x = 0; x < g.n; x++)
+    for (auto [y, c] : g.dep[x])
+      s += (s.empty() ? "" : " ") + g.names[x] + ">" + g.names[y] + ":" + std::to_string(c);
+  return s;
+}
+
+TEST(order, DependenciesCountOccurrences) {
+  const char *rows[][2] = {
+      // x := x adds nothing; y reads x twice and z in the guard
+      {"LUM\nVAR\n  x : 0..3;\n  y : 0..7;\n  z : 0..1;\nINIT\n  x = 0;\n"
+       "TRANS\n  z = 0 : y := x + x & x := x;\nSPEC\n  AG(x = 0);\n",
+       "y>x:2 y>z:1"},
+      // a write through an index writes every element and reads the index
+      {"LUM\nVAR\n  i : 0..1;\n  a[0..1] : 0..1;\nINIT\n  i = 0;\n"
+       "TRANS\n  TRUE : a[i] := 1;\nSPEC\n  AG(i = 0);\n",
+       "a_x_0>i:3 a_x_0>a_x_0:1 a_x_1>i:3 a_x_1>a_x_1:1"},
+  };
+  scratch s;
+  for (auto &r : rows) {
+    prg *p = flatten(r[0], nullptr);
+    EXPECT_EQ(deps(DEPcollect(p->prog)), r[1]);
+  }
+}
+
+// The refinement as first written: every score summed anew over the prefix.
+void refineliteral(const std::vector<std::vector<char>> &conn, std::vector<int> &order,
+                   const std::vector<long long> &weight) {
+  int n = (int)order.size();
+  auto score = [&](int v, int m) {
+    long long s = 0;
+    for (int p = 0; p <= m; p++)
+      if (conn[v][order[p]]) s += 1048576 / (p + 1) / (p + 1);
+    return s;
+  };
+  for (int i = 1; i < n; i++) {
+    long long b = score(order[i], i - 1);
+    for (int l = i + 1; l < n; l++) {
+      long long t = score(order[l], i - 1);
+      if (b < t) {
+        std::swap(order[i], order[l]);
+        b = t;
+      } else if (b != 0 && weight[order[l]] > weight[order[i]]) {
+        std::swap(order[i], order[l]);
+        b = 1;
+      }
+    }
+  }
+}
+
+TEST(order, IncrementalRefinementMatchesRescoring) {
+  struct row {
+    int n, percent, weights;  // variables, chance of a dependency, weight range
+    unsigned seed;
+  } rows[] = {{1, 50, 3, 1}, {2, 100, 1, 2}, {8, 30, 2, 3}, {40, 5, 4, 4},
+              {40, 60, 100, 5}, {120, 2, 1, 6}, {120, 20, 1000, 7}};
+  for (const row &r : rows) {
+    SCOPED_TRACE(r.seed);
+    std::mt19937 rng(r.seed);
+    DEPgraph g;
+    g.n = r.n;
+    g.dep.resize(r.n);
+    for (int x = 0; x < r.n; x++)
+      for (int y = 0; y < r.n; y++)
+        if ((int)(rng() % 100) < r.percent) g.dep[x].push_back({y, 1 + (int)(rng() % 3)});
+    DEPsym s = DEPsymmetric(g);
+    std::vector<std::vector<char>> conn(r.n, std::vector<char>(r.n, 0));
+    for (int x = 0; x < r.n; x++)
+      for (auto [y, w] : s.nbr[x]) {
+        conn[x][y] = 1;
+        EXPECT_GT(w, 0);
+      }
+    for (int x = 0; x < r.n; x++)
+      for (int y = 0; y < r.n; y++) EXPECT_EQ(conn[x][y], conn[y][x]);
+    std::vector<long long> weight(r.n);
+    for (auto &w : weight) w = rng() % r.weights;
+    std::vector<int> order(r.n);
+    for (int i = 0; i < r.n; i++) order[i] = i;
+    std::shuffle(order.begin(), order.end(), rng);
+    std::vector<int> want = order;
+    refineliteral(conn, want, weight);
+    DEPrefine(s, order, weight);
+    EXPECT_EQ(order, want);
+  }
+}
+
 }  // namespace
