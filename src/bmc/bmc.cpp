@@ -40,6 +40,9 @@ void BMCsetcex(const prg *bprog, const std::string &model) {
   BMCmodel = model;
 }
 
+const prg *BMCcexprogram() { return BMCbprog; }
+const std::string &BMCcexmodelname() { return BMCmodel; }
+
 static bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
 
 static int BMCelapsed() { return (int)std::difftime(std::time(nullptr), t0); }
@@ -223,13 +226,6 @@ int SOLVEapply(const char *solvername, CNFmodel &cnf, int direction, std::vector
 
 // ---- the SAT route
 
-std::string BMCdumpname(int direction, int k) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, ".lumet_%i.%3i", direction, k);
-  for (char *c = buf; *c; c++)
-    if (*c == ' ') *c = '0';
-  return buf;
-}
 
 static void BMCcounterexample(const BMCproblem &p, const std::vector<int8_t> &model,
                               const tree *property) {
@@ -354,5 +350,5 @@ int bmc(tree *property, tree *program, tree *fairness, tree *constraints, int nb
   }
   if (op0.engine == PARENG_QBF) BMCchecksolver(op0.qbfsolver, "QBFSOLVER");
   BMCchecksolver(op0.satsolver, "SATSOLVER");
-  return qbfbmc(property, program, fairness, nbits);
+  return qbfbmc(property, program, fairness, nbits, constraints);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -21,11 +22,7 @@ constexpr int BMC_UNKNOWN = 0;
 // it to its reportprogress. Null prints nothing.
 extern void (*BMCprogresshook)(int kind, int bound);
 
-// bmc and qbfbmc: a route this build cannot run (the driver then ends the run
-// with status 0 and no verdict).
-constexpr int BMC_NOTBUILT = 2;
-
-// Entry point: verdict 1 true, -1 false, 0 unknown (or BMC_NOTBUILT). Reads
+// Entry point: verdict 1 true, -1 false, 0 unknown. Reads
 // and updates op0.engine (mode 8 becomes 1 or 2) and op0.bound (the bound
 // reached). property: negation normal form over bits 1..V; program:
 // "#"(vars, "#"(init, "#"(transition relation, "#"(fairness, properties)))).
@@ -33,14 +30,17 @@ constexpr int BMC_NOTBUILT = 2;
 int bmc(tree *property, tree *program, tree *fairness, tree *constraints, int nbits);
 // The SAT route.
 int satbmc(tree *property, tree *program, tree *fairness, tree *constraints, int nbits);
-// The QBF route (its own library; this build ends the run there).
-int qbfbmc(tree *property, tree *program, tree *fairness, int nbits);
+// The QBF route; constraints (the range constraints, may be null) only
+// narrow the search for dead ends.
+int qbfbmc(tree *property, tree *program, tree *fairness, int nbits, tree *constraints = nullptr);
 
 // What a counterexample needs from the model: the Boolean program (variable
 // list and transitions, for the values and the transition numbers) and the
 // model path (the file is "<model without extension>.cex"). Without it no
 // counterexample file is written.
 void BMCsetcex(const prg *bprog, const std::string &model);
+const prg *BMCcexprogram();   // as given to BMCsetcex, or null
+const std::string &BMCcexmodelname();
 
 // One CNF problem: verdict in the direction (1: unsatisfiable gives 1; 0:
 // satisfiable gives -1), else 0. solvername null or beginning with '_' is
@@ -65,8 +65,10 @@ int BMCexternalrun(const char *name, std::string &out);
 // The time limit of -T: the first moment past it (0: none), and whether it has passed.
 time_t BMCdeadline();
 bool BMCtimeup();
-// Dump-mode file name of a problem: ".lumet_%i.%3i" with blanks as '0'.
-std::string BMCdumpname(int direction, int k);
+// Dump-mode file name of a problem: ".lumet_%i.%3i" with blanks as '0'; the
+// CNF beside a QBF has the blanks as 'a' or 'e' (".lumet_1.aa7"), or that
+// letter in front of a bound of three digits (".lumet_1.a123").
+std::string BMCdumpname(int direction, int k, char blank = '0');
 
 // External solver program: a name with '/' or a readable file is used as it
 // is (a file in the working directory as ./name), any other name is looked up
@@ -102,3 +104,15 @@ int BMCtransition(const prg &bprog, const std::vector<int> &x, const std::vector
 // Writes the trace in the format of the decision-diagram engine; a loop adds
 // "--- TRANS t ---" and "--- LOOP l ---" after the last state.
 void BMCwritecex(const BMCtrace &t, tree *vlist, int V, const std::string &model);
+
+// ---- the QBF route
+
+struct qmd;
+struct qmdata;
+// One QBF problem: verdict in the direction (true gives 1 in direction 1,
+// -1 in direction 0), else 0; SOLVEstop says why when there was no answer.
+// An external solver reads QDIMACS ("logpbs.tmp"); the tree is freed.
+int SOLVEapplyq(const char *solvername, qmd *root, qmdata &qd, int direction);
+// The matrix as DIMACS CNF (auxiliaries after the QBF's variables): for a
+// QBF with existential blocks only, satisfiable exactly when it is true.
+void qmdwritecnf(const qmd *root, const qmdata &d, FILE *out);

@@ -9,10 +9,11 @@
 // paths are paths), except that A F and A U under fairness may also be
 // proved by one Emerson-Lei step: no fair path avoids q when, for some
 // constraint c, every successor's paths keep c false until q. When the
-// relation has dead ends, a universal path may stop at one (a halt bit per
-// position, set only where an existential witness shows no successor is
-// missing): the readings then take a stopped position as "holds", as the
-// decision-diagram engine does.
+// relation has dead ends, a universal path may stop at any position (a halt
+// bit per position, universal too): a stopped position holds everything, as
+// a dead end does for the decision-diagram engine, and a path stopped where
+// it could go on demands no more than its continuations do, so the paths
+// that stop early change nothing else.
 #include "bmc/bp2q.h"
 
 #include <algorithm>
@@ -302,7 +303,6 @@ qmd *qenc::path(const tree *q, int base, bool nofair) {
   p.base.push_back(base);
   p.halt.push_back(0);
   std::vector<std::vector<int>> blocks;
-  std::vector<int> wit;
   bool stops = A && halting;
   for (int i = 1; i <= n; i++) {
     int b = alloc();
@@ -313,18 +313,12 @@ qmd *qenc::path(const tree *q, int base, bool nofair) {
     if (stops) vs.push_back(d->V);
     blocks.push_back(vs);
   }
-  // path constraint
+  // path constraint: each step a transition, or (universal paths) a halt
+  // that lasts
   qmd *C = qmdconst(1);
   for (int i = 1; i <= n; i++) {
     qmd *step = place(trans, w, p.base[i - 1], p.base[i]);
-    if (stops) {
-      int tb = alloc();   // witness that position i-1 has a successor
-      for (int t = 1; t <= w; t++) wit.push_back(tb + t);
-      qmd *dead = place(trans, w, p.base[i - 1], tb);
-      mdnegate(dead);
-      step = mkor(mkand(hlit(p, i, false), step),
-                  mkand(hlit(p, i, true), mkor(hlit(p, i - 1, true), dead)));
-    }
+    if (stops) step = mkand(mkor(hlit(p, i, true), step), mkor(hlit(p, i - 1, false), hlit(p, i, true)));
     C = mkand(C, step);
   }
   qmd *body = temporal(psi, p);
@@ -338,7 +332,6 @@ qmd *qenc::path(const tree *q, int base, bool nofair) {
     m = mkand(mkand(C, fc), body);
   }
   if (qmdisconst(m) >= 0) return m;
-  if (!wit.empty()) m = qmdnew(QMD_E, wit, {m});
   for (int i = n; i >= 1; i--) m = qmdnew(A ? QMD_A : QMD_E, blocks[i - 1], {m});
   return m;
 }

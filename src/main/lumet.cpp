@@ -214,7 +214,6 @@ int main(int argc, char **argv) {
   if (op0.engine != PARENG_TBD) {
     if (opDFTT) MAINnotbuilt("bounded checking of built-in properties");
     int v = MAINbounded(ggb->bprogram, prop, model);
-    if (v == BMC_NOTBUILT) MAINnotbuilt("bounded checking with QBF");
     reportresult(v, op0.bound);
     MAINend(v);
   }

@@ -62,10 +62,11 @@ TEST(BmcCli, RoutesAndBounds) {
     int status;
   } cases[] = {
       {FAIR, {"-SAT"}, "ERROR:      invalid options", "CONCLUSION: UNKNOWN (time=T bound=-1)", 0},
-      {FAIR, {"-bcc"}, "INFO:       bounded checking with QBF not available", "", 0},
+      {FAIR, {"-bcc"}, "INFO:       applying an internal QBF-solver", "CONCLUSION: TRUE (time=T bound=2)", 1},
       {TOGGLE, {"-ck", "2", "-SAT"}, "INFO:       existential properties are decided with -QBF",
        "CONCLUSION: UNKNOWN (time=T bound=-1)", 0},
-      {TOGGLE, {"-ck", "2", "-bcc"}, "INFO:       bounded checking with QBF not available", "", 0},
+      {TOGGLE, {"-ck", "2", "-bcc"}, "INFO:       applying an internal QBF-solver",
+       "CONCLUSION: TRUE (time=T bound=2)", 1},
       {TOGGLE, {"-ck", "3", "-SAT"}, "ERROR:      invalid options", "CONCLUSION: UNKNOWN (time=T bound=-1)", 0},
       {TOGGLE, {"-ck", "1", "-SAT"}, "INFO:       applying an internal SAT-solver",
        "CONCLUSION: FALSE (time=T bound=2)", 255},

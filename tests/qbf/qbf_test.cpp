@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -278,7 +279,8 @@ TEST(QbfSearch, OuterBlockAndDeadline) {
 TEST(QbfSearch, RandomAgainstOracles) {
   bool dq = havedepqbf();
   if (!dq) GTEST_LOG_(INFO) << "depqbf not found: the random formulas are checked by brute force only";
-  std::string path = testing::TempDir() + "qbf_random.qdimacs";
+  // one file per process: other runs may share the temporary directory
+  std::string path = testing::TempDir() + "qbf_random." + std::to_string(getpid()) + ".qdimacs";
   gen g{std::mt19937(12345)};
   int agreed = 0, brutes = 0, trues = 0;
   for (int i = 0; i < 1200; i++) {
