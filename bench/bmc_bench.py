@@ -11,8 +11,8 @@ bounds  the largest bound each family completes within the time limit (-T,
         line (UNKNOWN gives the last bound checked completely).
 share   lumet's own share of the run time with an external solver: the CPU
         time of lumet and everything it started, less the solver's own CPU
-        time (measured around each solver call; the wrapper shell is counted
-        as lumet's), median of K runs, per family over its bounds 0..B.
+        time on the same problems (written by dump mode, solved from here),
+        median of K runs, per family over its bounds 0..B.
 dump    the CNF problems of bounds FROM..TO of every family, written by dump
         mode into DIR/<family>/ as .lumet_<direction>.<bound>.
 
@@ -26,6 +26,7 @@ import argparse
 import os
 import re
 import resource
+import shutil
 import statistics
 import subprocess
 import sys
@@ -71,24 +72,33 @@ def children_cpu():
 
 
 def cmd_share(args, work):
-    log = os.path.join(work, "solver.times")
-    wrapper = os.path.join(work, "timed-solver")
-    with open(wrapper, "w") as f:
-        f.write('#!/bin/sh\nexec /usr/bin/time -f "%%U %%S" -a -o %s %s "$@"\n' % (log, args.solver))
-    os.chmod(wrapper, 0o755)
+    """Total: lumet and the solvers it starts. Solver: the same solver run from
+    here on the problems dump mode writes for the same bounds (the same CNFs),
+    so no wrapper process and no coarse timer enters either figure."""
     print("family\tN\tbounds\ttotal cpu s\tsolver cpu s\tlumet share")
     for fam, n, var, prop, b in FAMILIES:
         path = os.path.join(work, fam + ".lum")
         model(args.gen, fam, n, var, path)
+        dump = os.path.join(work, "dump-" + fam)
+        os.makedirs(dump, exist_ok=True)
+        shutil.copy(path, dump)
+        subprocess.run([args.lumet, "-SAT", "-satsolver", "_", "-bound", str(b), "-ck", prop,
+                        os.path.basename(path)], cwd=dump, capture_output=True, text=True)
+        problems = sorted(f for f in os.listdir(dump) if f.startswith(".lumet_"))
         rows = []
         for _ in range(args.runs):
-            open(log, "w").close()
             before = children_cpu()
-            subprocess.run([args.lumet, "-SAT", "-satsolver", wrapper, "-bound", str(b), "-ck", prop, path],
-                           cwd=work, capture_output=True, text=True)
+            p = subprocess.run([args.lumet, "-SAT", "-satsolver", args.solver, "-bound", str(b), "-ck", prop,
+                                path], cwd=work, capture_output=True, text=True)
             total = children_cpu() - before
-            with open(log) as f:
-                solver = sum(float(x) for line in f for x in line.split()[:2] if re.match(r"^[\d.]+$", x))
+            verdict, last, _ = bound_of(p.stdout)
+            if verdict != "UNKNOWN":   # ended before B: the problems it solved
+                problems = [f for f in problems if int(f.split(".")[2]) <= last]
+            before = children_cpu()
+            for prob in problems:
+                subprocess.run([args.solver, os.path.join(dump, prob), os.path.join(work, "model.out")],
+                               capture_output=True)
+            solver = children_cpu() - before
             rows.append((total, solver))
         total = statistics.median(r[0] for r in rows)
         solver = statistics.median(r[1] for r in rows)

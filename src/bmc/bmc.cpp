@@ -1,6 +1,6 @@
 // Bounded model checking driver: route selection, the SAT route's bound loop,
-// dump mode, and the solvers (internal, or an external program run through
-// the shell and ended at the time limit).
+// dump mode, and the solvers (internal, or an external program ended at the
+// time limit).
 #include "bmc/bmc.h"
 
 #include <fcntl.h>
@@ -53,15 +53,6 @@ bool BMCtimeup() { return PAR_tm > 0 && BMCelapsed() > PAR_tm; }
 
 // ---- external solvers
 
-std::string BMCshellquote(const std::string &s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
 static bool readable(const std::string &path) {
   FILE *f = std::fopen(path.c_str(), "r");
   if (!f) return false;
@@ -91,21 +82,37 @@ std::string BMCsolverpath(const char *name) {
   return "";
 }
 
-// Runs one shell command and waits for it; at the deadline (0: none) its
-// process group is killed. Exit status of the command, 0 when it ended by a
-// signal or could not be started; -1 when the deadline struck.
-static int BMCrun(const std::string &cmd, time_t deadline) {
+// Runs the solver with its standard output in the file out and waits for it;
+// at the deadline (0: none) its process group is killed. Started directly,
+// not through a shell (its start-up cost counts against every bound), but
+// with the shell's meanings: a file without "#!" runs as a shell script, an
+// unknown program is status 127, one that cannot be run 126. Exit status of
+// the solver, 0 when it ended by a signal; -1 when the deadline struck.
+static int BMCrun(const std::vector<std::string> &args, const char *out, time_t deadline) {
   std::fflush(nullptr);
   // spawned rather than forked: the checker's heap can be large
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
-  const char *argv[] = {"sh", "-c", cmd.c_str(), nullptr};
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  std::vector<const char *> argv;
+  for (const std::string &a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
   pid_t pid;
-  int rc = posix_spawn(&pid, "/bin/sh", nullptr, &attr, (char *const *)argv, environ);
+  int rc = posix_spawn(&pid, argv[0], &files, &attr, (char *const *)argv.data(), environ);
+  if (rc == ENOEXEC) {
+    argv.insert(argv.begin(), "/bin/sh");
+    rc = posix_spawn(&pid, "/bin/sh", &files, &attr, (char *const *)argv.data(), environ);
+  }
+  posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attr);
-  if (rc != 0) return 0;
+  if (rc != 0) {
+    if (FILE *f = std::fopen(out, "w")) std::fclose(f);   // as the redirection would leave it
+    return rc == ENOENT ? 127 : 126;
+  }
   int status = 0;
   for (;;) {
     pid_t r = waitpid(pid, &status, deadline ? WNOHANG : 0);
@@ -144,7 +151,7 @@ static int BMCsline(const std::string &out) {
 }
 
 static int BMConearg = 0;            // 1: the solver takes the problem file only
-static std::string BMCsolvercmd;     // resolved and quoted program of the run
+static std::string BMCsolverprog;    // resolved program of the run
 static std::string BMCsolvername;    // as given, for the messages
 static bool BMCfailreported = false;
 
@@ -152,7 +159,7 @@ static bool BMCfailreported = false;
 static void BMCsetsolver(const char *name) {
   BMCsolvername = name ? name : "";
   std::string path = name ? BMCsolverpath(name) : "";
-  BMCsolvercmd = path.empty() ? BMCshellquote(BMCsolvername) : BMCshellquote(path);
+  BMCsolverprog = path.empty() ? BMCsolvername : path;
   BMConearg = 0;
   BMCfailreported = false;
 }
@@ -163,10 +170,10 @@ int BMCexternalrun(const char *name, std::string &out) {
   int status = 0;
   for (int attempt = 0; attempt < 2; attempt++) {
     std::remove("logsat.cex");
-    std::string cmd = BMCsolvercmd + " " + BMCshellquote("logpbs.tmp");
-    if (!BMConearg) cmd += " " + BMCshellquote("logsat.cex");
-    cmd += " > " + BMCshellquote("logsat.tmp");
-    status = BMCrun(cmd, deadline);
+    // SOLVER logpbs.tmp logsat.cex > logsat.tmp
+    std::vector<std::string> args = {BMCsolverprog, "logpbs.tmp"};
+    if (!BMConearg) args.push_back("logsat.cex");
+    status = BMCrun(args, "logsat.tmp", deadline);
     if (status < 0) return -1;
     out = BMCslurp("logsat.tmp");
     int answer = status == 10 || status == 20 ? status : BMCsline(out);

@@ -74,8 +74,6 @@ std::string BMCdumpname(int direction, int k, char blank = '0');
 // is (a file in the working directory as ./name), any other name is looked up
 // on PATH. Empty when not found.
 std::string BMCsolverpath(const char *name);
-// Text as one shell word.
-std::string BMCshellquote(const std::string &s);
 
 // ---- counterexamples of the refutation direction
 

@@ -12,6 +12,55 @@
 
 #include "formula/tlf.h"
 
+// Open-addressed map from node addresses: the walks below look up every
+// node they visit, and node-based hash maps dominated their time.
+namespace {
+template <class V>
+struct ptrmap {
+  std::vector<const void *> keys;
+  std::vector<V> vals;
+  size_t count = 0;
+  static size_t hash(const void *p) {
+    uint64_t x = (uint64_t)(uintptr_t)p;
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    return (size_t)(x ^ (x >> 29));
+  }
+  size_t slot(const void *k) const {
+    size_t mask = keys.size() - 1, i = hash(k) & mask;
+    while (keys[i] && keys[i] != k) i = (i + 1) & mask;
+    return i;
+  }
+  const V *find(const void *k) const {
+    if (keys.empty()) return nullptr;
+    size_t i = slot(k);
+    return keys[i] ? &vals[i] : nullptr;
+  }
+  V &operator[](const void *k) {
+    if ((count + 1) * 2 > keys.size()) grow();
+    size_t i = slot(k);
+    if (!keys[i]) {
+      keys[i] = k;
+      vals[i] = V();
+      count++;
+    }
+    return vals[i];
+  }
+  void grow() {
+    std::vector<const void *> ok(keys.empty() ? 256 : keys.size() * 2, nullptr);
+    std::vector<V> ov(ok.size());
+    ok.swap(keys);
+    ov.swap(vals);
+    for (size_t j = 0; j < ok.size(); j++)
+      if (ok[j]) {
+        size_t i = slot(ok[j]);
+        keys[i] = ok[j];
+        vals[i] = ov[j];
+      }
+  }
+};
+}  // namespace
+
 // ---- formula nodes
 
 static bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
@@ -34,7 +83,10 @@ static tree *newnode(BMCfml &F, const char *text, tree *l, tree *r) {
     F.used = 0;
   }
   tree *n = &F.blocks.back()[F.used++];
-  std::snprintf(n->text, TREE_TEXTLEN, "%s", text);
+  size_t len = std::strlen(text);
+  if (len >= (size_t)TREE_TEXTLEN) len = TREE_TEXTLEN - 1;
+  std::memcpy(n->text, text, len);
+  n->text[len] = 0;
   n->left = l;
   n->right = r;
   return n;
@@ -46,27 +98,34 @@ static size_t nodehash(char op, const tree *l, const tree *r) {
   return h ^ (h >> 29);
 }
 
+// The table keeps a tag of each entry's hash beside it, so a probe reads a
+// node only when the tags agree.
 static tree *opnode(BMCfml &F, char op, tree *l, tree *r) {
   if (F.count * 2 >= F.uniq.size()) {   // grow: keep the table at most half full
     std::vector<tree *> old(F.uniq.size() ? F.uniq.size() * 2 : 1024, nullptr);
     old.swap(F.uniq);
+    F.tags.assign(F.uniq.size(), 0);
     size_t mask = F.uniq.size() - 1;
     for (tree *n : old)
       if (n) {
-        size_t i = nodehash(n->text[0], n->left, n->right) & mask;
+        size_t h = nodehash(n->text[0], n->left, n->right), i = h & mask;
         while (F.uniq[i]) i = (i + 1) & mask;
         F.uniq[i] = n;
+        F.tags[i] = (uint32_t)(h >> 32);
       }
   }
   size_t mask = F.uniq.size() - 1;
-  size_t i = nodehash(op, l, r) & mask;
+  size_t h = nodehash(op, l, r), i = h & mask;
+  uint32_t tag = (uint32_t)(h >> 32);
   for (; F.uniq[i]; i = (i + 1) & mask) {
+    if (F.tags[i] != tag) continue;
     tree *n = F.uniq[i];
     if (n->text[0] == op && n->left == l && n->right == r) return n;
   }
   char text[2] = {op, 0};
   tree *n = newnode(F, text, l, r);
   F.uniq[i] = n;
+  F.tags[i] = tag;
   F.count++;
   return n;
 }
@@ -152,11 +211,11 @@ struct pairhash {
 }  // namespace
 
 tree *BMCneg(BMCfml &F, tree *root) {
-  std::unordered_map<const tree *, tree *> memo;
+  ptrmap<tree *> memo;
   std::vector<std::pair<tree *, int>> stack{{root, 0}};
   while (!stack.empty()) {
     auto [n, state] = stack.back();
-    if (memo.count(n)) {
+    if (memo.find(n)) {
       stack.pop_back();
       continue;
     }
@@ -170,12 +229,12 @@ tree *BMCneg(BMCfml &F, tree *root) {
       stack.push_back({n->right, 0});
       continue;
     } else {
-      tree *a = memo[n->left], *b = memo[n->right];
+      tree *a = *memo.find(n->left), *b = *memo.find(n->right);
       memo[n] = isop(n, '&') ? BMCor(F, a, b) : BMCand(F, a, b);
     }
     stack.pop_back();
   }
-  return memo[root];
+  return *memo.find(root);
 }
 
 tree *BMCimport(BMCfml &F, const tree *src, const std::function<int(int)> &map, bool semiand) {
@@ -284,15 +343,14 @@ int CNFnnf2cnf(const tree *root, int next, CNFmodel &out) {
     addlits(out, {l});
     return next;
   }
-  std::unordered_map<const tree *, int> var;                  // defined compound nodes
+  ptrmap<int> var;                                            // defined compound nodes
   std::vector<std::pair<const tree *, int>> todo{{root, 0}};   // node, guard (0: asserted)
   std::vector<const tree *> chain, operands;
   std::vector<int32_t> clause;
   auto litof = [&](const tree *x) -> int32_t {
     if (int l = BMClitof(x)) return l;
     if (isop(x, '^') || isop(x, '_')) utilerror("CNFnnf2cnf");   // folded before
-    auto it = var.find(x);
-    if (it != var.end()) return it->second;
+    if (const int *v = var.find(x)) return *v;
     if (next == INT32_MAX) throw std::bad_alloc();
     var[x] = ++next;
     todo.push_back({x, next});

@@ -34,6 +34,7 @@ struct BMCfml {
   std::vector<std::unique_ptr<tree[]>> blocks;              // nodes, BMCBLOCK per block
   size_t used = 0;                                          // nodes used in the last block
   std::vector<tree *> uniq;                                 // open addressing over operator nodes
+  std::vector<uint32_t> tags;                               // [i]: high hash bits of uniq[i]
   size_t count = 0;                                         // entries in uniq
   std::vector<tree *> leaves;                               // [v]: leaf of variable v
   tree *t = nullptr, *f = nullptr;                          // "^" and "_"

@@ -22,9 +22,22 @@ void CNFaddclause(CNFmodel &m, std::initializer_list<int32_t> l) {
   CNFaddclause(m, l.begin(), (int)l.size());
 }
 
+// Formatted in blocks: problems of millions of literals are written once per
+// bound, and a formatted print per literal was most of the writing time.
 void cnfmodelwrite(const CNFmodel &m, FILE *f) {
   fprintf(f, "p cnf %i %i\n", m.nv, m.nc);
-  for (int32_t x : m.lits) fprintf(f, x ? " %i " : " %i\n", x);
+  char buf[1 << 16];
+  size_t n = 0;
+  for (int32_t x : m.lits) {
+    if (n > sizeof buf - 16) {
+      fwrite(buf, 1, n, f);
+      n = 0;
+    }
+    buf[n++] = ' ';
+    n = (size_t)(std::to_chars(buf + n, buf + sizeof buf, x).ptr - buf);
+    buf[n++] = x ? ' ' : '\n';
+  }
+  fwrite(buf, 1, n, f);
 }
 
 // ---- reading

@@ -106,13 +106,19 @@ void check(const bprog &b, const oracle &o, tree *prop, int expect, bool linear,
   t.cases++;
   if (r.verdict == 0) return;
   t.conclusive++;
-  if (expect != 0) EXPECT_EQ(expect, r.verdict) << "bound " << r.bound;
-  if (expect == 0 && r.verdict == 1) EXPECT_FALSE(smallviolation(o, prop, 5)) << "TRUE at " << r.bound;
+  if (expect != 0) {
+    EXPECT_EQ(expect, r.verdict) << "bound " << r.bound;
+  }
+  if (expect == 0 && r.verdict == 1) {
+    EXPECT_FALSE(smallviolation(o, prop, 5)) << "TRUE at " << r.bound;
+  }
   if (r.verdict != -1) return;
   t.falses++;
   std::vector<state> st = tracestates(r.trace);
   checklasso(o, st, r.trace.labels, r.trace.loop);
-  if (linear) EXPECT_FALSE(pathsat(o, prop, st, r.trace.loop)[0]) << "trace does not violate";
+  if (linear) {
+    EXPECT_FALSE(pathsat(o, prop, st, r.trace.loop)[0]) << "trace does not violate";
+  }
 }
 
 bprog randmodel(std::mt19937 &rng, int n, bool total) {

@@ -292,9 +292,10 @@ inline void checklasso(const oracle &o, const std::vector<state> &st, const std:
   for (size_t j = 0; j + 1 < st.size(); j++)
     EXPECT_TRUE(o.step(st[j], st[j + 1], labels[j] - 1))
         << "state " << j + 1 << " is no successor by transition " << labels[j];
-  if (loop >= 0)
+  if (loop >= 0) {
     EXPECT_TRUE(o.step(st.back(), st[(size_t)loop], labels.back() - 1))
         << "no step back to state " << loop << " by transition " << labels.back();
+  }
 }
 
 // Random formula over current bits 1..n with connectives only.
