@@ -5,6 +5,8 @@
 
 #include "front/progint.h"
 #include "front/clk.h"
+#include "front/int.h"
+#include "opt/opt.h"
 
 static bool ismarker1(const tree *e) {
   return PROGis(e, '=') && PROGisleaf(e->left) && PROGisleaf(e->right) &&
@@ -102,6 +104,16 @@ tree *procedurecreate(const tree *call, modrec *modules, const tree *callervars,
                                       treecompose("#", body->right->right->left, fourth)));
   body->right->left = body->right->right->left = nullptr;
   treefree(body);
+  // the width probe sees an overflow inside the procedure: it sets err_x_ and returns
+  if (op0.prop == PARSEL_INTW && PROGpart(res, 2)) {
+    PROGreplacesemiand(PROGpart(res, 1));
+    if (tree *ovf = intcheckvlist(modules, res, ret.c_str())) {
+      tree **ts = PROGpartref(res, 2);
+      std::vector<tree *> v = PROGunlist(*ts);
+      for (tree *e : PROGunlist(ovf)) v.push_back(e);
+      *ts = PROGvec2list(v);
+    }
+  }
   return res;
 }
 

@@ -16,6 +16,7 @@
 #include "front/int.h"
 #include "front/prep.h"
 #include "main/param.h"
+#include "main/proc.h"
 #include "main/report.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
@@ -210,7 +211,8 @@ int main(int argc, char **argv) {
   if (PAR_debug >= 1 && lmtlog) prgwrite(ggb->bprogram, lmtlog);
   if (PAR_debug == 2) MAINend(0);
 
-  if (MAINhasprocedure(ggb->modules)) MAINnotbuilt("procedure checking");
+  if (MAINhasprocedure(ggb->modules) && op0.engine != PARENG_TBD)
+    MAINnotbuilt("bounded checking of procedures");
   if (op0.engine != PARENG_TBD) {
     if (opDFTT) MAINnotbuilt("bounded checking of built-in properties");
     int v = MAINbounded(ggb->bprogram, prop, model);
@@ -220,6 +222,12 @@ int main(int argc, char **argv) {
 
   TBDprogresshook = reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);
+  if (MAINhasprocedure(ggb->modules)) {
+    PROCinit(ggt);
+    if (op0.name[0] == PARAG_HARNESS) PROCagcheck(ggt);
+    // a contract's assumption must hold at every reachable call
+    if (PROCcontracts(ggb->modules)) TBDrset(ggt->init);
+  }
   int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
   if (PAR_debug >= 1)
     if (FILE *f = TBDlog()) {  // where the engine's time went

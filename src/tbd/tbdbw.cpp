@@ -5,6 +5,7 @@ tsys *ggt;
 int DMCprocedurewait;
 int TBDbwsteps;
 tbd (*TBDpc2tbdhook)(tsys *t, tree *call, tbd states);
+tbd (*TBDpc2tbdbwhook)(tsys *t, tree *call, tbd after);
 void (*TBDprogresshook)(int kind, int bound);
 
 // The quantifier kind and the eliminated parity are part of the key: the
@@ -171,6 +172,16 @@ static tbd summary(tree *call, tbd t) {
   return TBDpc2tbdhook(ggt, call, t);
 }
 
+// Predecessors through a call partition: the action after the call runs on
+// the states the call returns in, the guard is read before the call.
+static tbd bwproc(const tsyspart &p, tbd s) {
+  if (!TBDpc2tbdbwhook) TBDerror("pc2tbd");
+  if (p.guard == TBDomg || p.guard == TBDnull || p.bassign == TBDnull) return TBDomg;
+  tbd mid = TBDrn(TBDrp(s, p.bassign, 1, 1));
+  if (TBDmp(mid)) return TBDomg;
+  return TBDcn(TBDpc2tbdbwhook(ggt, p.procedure, mid), p.guard);
+}
+
 // Image of s under one partition; `stop` is set instead when procedure
 // partitions must wait.
 static tbd fwpart(const tsyspart &p, tbd s, bool *stop) {
@@ -213,8 +224,10 @@ static void bwprogress() {
 tbd TBDbwrel(tbd s) {
   bwprogress();
   tbd res = TBDomg;
-  for (const tsyspart &p : ggt->parts)
-    if (p.bwrel != TBDnull) res = TBDds(res, TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+  for (const tsyspart &p : ggt->parts) {
+    if (p.procedure) res = TBDds(res, bwproc(p, s));
+    else if (p.bwrel != TBDnull) res = TBDds(res, TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+  }
   return res;
 }
 
@@ -225,7 +238,8 @@ tbd TBDbw(tbd s) {
   bwprogress();
   std::vector<tbd> img;
   for (const tsyspart &p : ggt->parts) {
-    if (p.bwfun != TBDnull) img.push_back(TBDasrn(TBDrpq(s, p.bwfun, p.bwquant), p.bwmove));
+    if (p.procedure) img.push_back(bwproc(p, s));
+    else if (p.bwfun != TBDnull) img.push_back(TBDasrn(TBDrpq(s, p.bwfun, p.bwquant), p.bwmove));
     else if (p.bwrel != TBDnull) img.push_back(TBDrn(TBDrp(s, p.bwrel, 1, 1)));
   }
   if (img.empty()) return TBDomg;
@@ -247,27 +261,6 @@ tbd TBDfwSelectOne(tbd s, tbd target, int *index) {
   TBDerror("TBDfwSelectOne");
 }
 
-// Fixes the bits of a predecessor one at a time, x_j true first, keeping a
-// candidate whose image through the procedure still meets s.
-static tbd procpredecessor(const tsyspart &p, tbd s, tbd target) {
-  tbd cand = target;
-  tbd res = TBDomg;
-  for (int j = 1; j <= 2 * ggt->n - 1; j += 2) {
-    tbd c1 = TBDomg;
-    for (int l : {j, -j}) {
-      c1 = TBDcn(TBDrestrict(cand, l), TBDap(l));
-      tbd t = TBDcn(c1, p.guard);
-      res = TBDomg;
-      if (!TBDmp(t) && p.fwrel != TBDnull)
-        res = TBDcn(TBDrn(TBDrp(summary(p.procedure, t), p.fwrel, 1, 1)), s);
-      if (!TBDmp(res)) break;
-    }
-    cand = c1;
-    if (TBDmp(res)) return TBDnull;
-  }
-  return TBDmp(res) ? TBDnull : cand;
-}
-
 tbd TBDbwSelectOne(tbd s, tbd target, int *index) {
   const std::vector<tsyspart> &parts = ggt->parts;
   for (size_t i = 0; i < parts.size(); i++) {
@@ -283,10 +276,10 @@ tbd TBDbwSelectOne(tbd s, tbd target, int *index) {
   for (size_t i = 0; i < parts.size(); i++) {
     const tsyspart &p = parts[i];
     if (!p.procedure || p.guard == TBDomg || p.guard == TBDnull) continue;
-    tbd cand = procpredecessor(p, s, target);
-    if (cand != TBDnull) {
+    tbd hit = TBDcn(bwproc(p, s), target);
+    if (!TBDmp(hit)) {
       *index = (int)i;
-      return TBDone(cand);
+      return TBDone(hit);
     }
   }
   TBDerror("TBDbwSelectOne");

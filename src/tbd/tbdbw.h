@@ -65,9 +65,12 @@ extern int DMCprocedurewait;        // set: forward images stop at procedure par
 extern int TBDbwsteps;              // backward images computed so far
 
 // Hooks set by the driver. TBDpc2tbdhook gives the states after a procedure
-// call; null means the model has no procedures. TBDprogresshook prints one
-// progress line (kind 1 "bound", kind 0 separator); null prints nothing.
+// call, TBDpc2tbdbwhook the states before it from which the call can end in
+// the given ones (both over odd labels); null means the model has no
+// procedures. TBDprogresshook prints one progress line (kind 1 "bound", kind
+// 0 separator); null prints nothing.
 extern tbd (*TBDpc2tbdhook)(tsys *t, tree *call, tbd states);
+extern tbd (*TBDpc2tbdbwhook)(tsys *t, tree *call, tbd after);
 extern void (*TBDprogresshook)(int kind, int bound);
 
 tbd TBDrp(tbd f, tbd g, int a, int b);

@@ -26,8 +26,10 @@ import tempfile
 ENABLED = {"X%02i" % i for i in range(1, 39)}
 # C programs without functions besides main.
 ENABLED |= {"C01", "C02", "C03", "C04", "C05", "C06", "C07", "C09", "C10", "C11"}
+# C functions other than main are procedures.
+ENABLED |= {"C08"}
 # Cases that wait for a stage, with the stage.
-WAITING = {"C08": "procedures"}
+WAITING = {}
 # bounded checking, SAT and QBF routes
 ENABLED |= {"B%02i" % i for i in range(1, 12)}
 ENABLED |= {"Q%02i" % i for i in range(1, 7)}
