@@ -14,7 +14,7 @@ namespace {
 
 const char *UPTO5 = "LUM VAR x : int;\nINIT x = 0;\nTRANS x < 5 : x := x + 1;\nSPEC AG x < 3\n";
 const char *UPTO5PROC =
-    "LUM VAR x : int;\nINIT x = 0;\nTRANS x < 5 : x := x + 1;\nSPEC AG x < 3\n"
+    "LUM VAR x : int;\nINIT x = 0;\nTRANS x < 5 : inc(x);\nSPEC AG x < 3\n"
     "PROCEDURE inc(v) VAR t : 0..1; INIT t = 0; TRANS t = 0 : v := v + 1 & t := 1 & RETURN;\n";
 const char *ONCE = "LUM VAR x : int;\nINIT x = 0;\nTRANS x = 0 : x := 1;\nSPEC AG x = 0\n";
 const char *UPTOLIM = "LUM VAR x : int; y : 0..1;\nINIT x = 0 & y = 0;\n"
@@ -51,8 +51,8 @@ TEST(intprobe, WidthsVerdictsAndEnds) {
       // the children check to the end whatever stage the run itself stops at
       {UPTO5, "m.lum", {"-d", "-d"}, 0, "", 3, "INFO:       int width 3"},
       {UPTO5, "m.lum", {"-SAT"}, 255, "FALSE", 3, "INFO:       int width 3"},
-      // a child that ends without an answer (procedures are not built) stops the probe
-      {UPTO5PROC, "m.lum", {}, 0, "", 3, "the int width check at width 3 ended without an answer"},
+      // an overflow inside a procedure counts
+      {UPTO5PROC, "m.lum", {}, 255, "FALSE", 3, "INFO:       int width 3"},
       // -ck iN is the overflow check at N bits, without a probe
       {UPTO5, "m.lum", {"-ck", "i3"}, 1, "TRUE", 0, "PROPERTY:   A G (err_x_ = 0 )"},
       {UPTO5, "m.lum", {"-ck", "i2"}, 0, "UNKNOWN", 0, "INFO:       CONSTANT=5"},
