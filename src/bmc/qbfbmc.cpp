@@ -114,6 +114,12 @@ int SOLVEapplyq(const char *solvername, qmd *root, qmdata &qd, int direction) {
       SOLVEstop = BMC_FAILED;
       return BMC_UNKNOWN;
     }
+    // Universal blocks only: the solver gets the negation, an existential
+    // problem. Its clause form is then plain CNF; that of a universal
+    // matrix (auxiliaries existential inside) is very hard for QDIMACS
+    // solvers.
+    bool negated = md2treetype(root) == 1;
+    if (negated) mdnegate(root);
     qmdwriteqdimacs(root, qd, f);
     std::fclose(f);
     freeqmdata(root);
@@ -123,7 +129,7 @@ int SOLVEapplyq(const char *solvername, qmd *root, qmdata &qd, int direction) {
       SOLVEstop = a < 0 ? BMC_LIMIT : BMC_FAILED;
       return BMC_UNKNOWN;
     }
-    r = a == 10;   // 20: false, the bound loop goes on
+    r = a == (negated ? 20 : 10);   // a false QBF lets the bound loop go on
   } else {
     qd.deadline = BMCdeadline();
     r = QBFapply(qd, root);

@@ -145,13 +145,13 @@ TEST(QbfCli, CounterexampleFile) {
 }
 
 // External QBF solvers: depqbf gives the internal verdicts; exit status 20
-// never ends the run; any other status fails once.
+// on a mixed problem never ends the run; any other status fails once.
 TEST(QbfCli, ExternalSolvers) {
   auto dir = lumscratch();
   std::ofstream(dir / "m.lum") << TOGGLE;
   struct script { const char *name, *body, *line, *verdict; } scripts[] = {
       {"always20", "exit 20", "bound =  3", "CONCLUSION: UNKNOWN (time=T bound=3)"},
-      {"exit3", "exit 3", "ERROR:      solver ./exit3 failed (status 3)", "CONCLUSION: UNKNOWN (time=T bound=-1)"},
+      {"exit3", "exit 3", "ERROR:      solver ./exit3 failed (status 3)", "CONCLUSION: UNKNOWN (time=T bound=0)"},
       {"prenex", "grep -q '^a ' \"$1\" && tail -n +2 \"$1\" | grep '^[ae] ' | tail -1 | grep -q '^e ' && touch seen\n"
                  "exec depqbf \"$1\"", "INFO:       applying ./prenex",
        "CONCLUSION: FALSE (time=T bound=2)"},
@@ -162,18 +162,47 @@ TEST(QbfCli, ExternalSolvers) {
     fs::path p = dir / s.name;
     std::ofstream(p) << "#!/bin/sh\n" << s.body << "\n";
     fs::permissions(p, fs::perms::owner_all);
-    lumrun r = runin(dir, "m.lum", {"-ck", "1", "-QBF", "-bound", "3", "-qbfsolver", std::string("./") + s.name});
+    // AG EF: mixed problems in both directions from bound 1 on
+    lumrun r = runin(dir, "m.lum", {"-ck", "5", "-QBF", "-lbound", "1", "-bound", "3", "-qbfsolver",
+                                    std::string("./") + s.name});
     EXPECT_TRUE(contains(r.out, s.line)) << r.out;
     EXPECT_EQ(s.verdict, conclusion(r.out)) << r.out;
   }
   // a problem with universal blocks ends its prefix with the auxiliaries' block
   if (onpath("depqbf")) EXPECT_TRUE(fs::exists(dir / "seen"));
+  // universal problems go negated (existential): status 20 proves them
+  std::ofstream(dir / "exit20") << "#!/bin/sh\nexit 20\n";
+  fs::permissions(dir / "exit20", fs::perms::owner_all);
+  lumrun r = runin(dir, "m.lum", {"-ck", "4", "-QBF", "-qbfsolver", "./exit20"});
+  EXPECT_EQ("CONCLUSION: TRUE (time=T bound=0)", conclusion(r.out)) << r.out;
   if (onpath("depqbf")) {
     lumrun r = runin(dir, "m.lum", {"-ck", "1", "-QBF", "-qbfsolver", "depqbf"});
     EXPECT_EQ("CONCLUSION: FALSE (time=T bound=2)", conclusion(r.out)) << r.out;
     EXPECT_TRUE(contains(r.out, "INFO:       no trace is available for this refutation")) << r.out;
     r = runin(dir, "m.lum", {"-ck", "2", "-QBF", "-qbfsolver", "depqbf"});
     EXPECT_EQ("CONCLUSION: TRUE (time=T bound=2)", conclusion(r.out)) << r.out;
+  }
+  fs::remove_all(dir);
+}
+
+// The Q cases of the examples: depqbf gives the internal verdicts and bounds.
+TEST(QbfCli, DepqbfAgreesOnExamples) {
+  if (!onpath("depqbf")) GTEST_SKIP() << "depqbf is not installed";
+  const std::vector<std::vector<std::string>> runs = {
+      {"-ck", "2", "-QBF", "models/thermostat.lum"}, {"-ck", "4", "-QBF", "models/thermostat.lum"},
+      {"-ck", "1", "-QBF", "models/river.lum"},      {"-ck", "1", "-bcc", "models/stopwatch.lum"},
+      {"-ck", "2", "-QBF", "models/tas_lock.lum"},
+      {"-ck", "1", "-bcc", "models/pingpong.lum"},
+  };
+  auto dir = lumscratch();
+  fs::copy(fs::path(LUMET_SRC) / "tests/acceptance/examples/models", dir / "models");
+  for (const auto &a : runs) {
+    SCOPED_TRACE(a[1] + " " + a.back());
+    std::vector<std::string> ext = {"-qbfsolver", "depqbf"};
+    ext.insert(ext.end(), a.begin(), a.end());
+    std::string want = conclusion(lumetrun(a, dir).out);
+    EXPECT_NE("", want);
+    EXPECT_EQ(want, conclusion(lumetrun(ext, dir).out));
   }
   fs::remove_all(dir);
 }
