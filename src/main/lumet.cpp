@@ -198,7 +198,7 @@ int main(int argc, char **argv) {
 
   if (orderfile) var_order(p, op0.name, declared);
   treefree(declared);
-  if (op0.ovord) MAINnotbuilt("variable ordering");
+  if (op0.ovord) DEPanalysis(p, 0);  // after the order file: the computed order wins
   if (op0.om && op0.prop > 0) MAINcone(p);
 
   f2p1INFO(ggb);

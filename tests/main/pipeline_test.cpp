@@ -161,18 +161,4 @@ TEST_F(pipeline, UnknownProcedure) {
                              "CONCLUSION: UNKNOWN (time=T sec)\n");
 }
 
-// Stages not in this build end the run without a verdict; a row goes when
-// its stage lands.
-TEST_F(pipeline, UnbuiltStagesEndWithoutVerdict) {
-  const std::vector<std::vector<std::string>> rows = {
-      {"-ck", "1", "-Ovord"}};
-  for (const auto &args : rows) {
-    SCOPED_TRACE(args[args.size() - 2] + " " + args.back());
-    lumrun o = run(COUNTER, args);
-    EXPECT_EQ(o.status, 0);
-    EXPECT_FALSE(has(o.out, "CONCLUSION")) << o.out;
-    EXPECT_TRUE(has(o.out, " not available in this build, run ends here\n")) << o.out;
-  }
-}
-
 }  // namespace
