@@ -41,6 +41,11 @@ std::vector<std::string> PROCstack;   // procedures being built, outermost first
 std::vector<tbd> PROCbadacc;          // per build: states that violate a callee's assumption
 std::set<std::string> PROCannounced;  // contracts already named
 int PROCcount = 0;
+// Everything a build made lives as long as the run (the relations share its nodes).
+// Held through pointers that exit never destroys.
+std::vector<prg *> *const PROCprgs = new std::vector<prg *>;
+std::vector<tsys *> *const PROCsystems = new std::vector<tsys *>;
+std::vector<tree *> *const PROCtrees = new std::vector<tree *>;
 
 bool isop(const tree *t, char c) { return t && t->text[0] == c && !t->text[1]; }
 
@@ -168,6 +173,10 @@ PROCsum PROCbody(tsys *t, tree *call, tbd guard) {
                                 leaf(std::to_string(N + at[(size_t)p]))));
   tree *pl = list(pairs);
   tsys *ct = prg2t(bp, pl);
+  PROCprgs->push_back(pp);
+  PROCprgs->push_back(bp);
+  PROCsystems->push_back(ct);
+  PROCtrees->push_back(pl);
   PROCpos[ct] = pos;
   int lo, hi;
   bits(bd[nc + nl - 1], &lo, &hi);           // the return flag
@@ -258,6 +267,8 @@ PROCsum PROCcontract(tsys *t, tree *call) {
   if (!isop(pair, ';') || !pair->right) return s;
   pair->right = AGaddeq(AGrewritevo(pair->right), pp->vlist);
   prg *bp = p2bp(pp);
+  PROCprgs->push_back(pp);
+  PROCprgs->push_back(bp);
   if (bp->BOOLN != t->n) utilerror("pc2tbd");
   tree *bpair = bp->prog->right->right->right;
   tbd a = bpair->left ? TPfml(t, bpair->left) : TBDtau;
