@@ -7,6 +7,8 @@
 #include <ctime>
 #include <string>
 
+#include <unistd.h>
+
 #include "bmc/bmc.h"
 #include "boolean/p2bp.h"
 #include "c2v/c2v.h"
@@ -66,6 +68,37 @@ static bool MAINhasprocedure(const modrec *m) {
   for (; m; m = m->next)
     if (m->kind == 'P') return true;
   return false;
+}
+
+// A limit of -T or -M ran out: the run ends cleanly without a verdict.
+[[noreturn]] static void MAINlimit(int kind) {
+  std::printf("INFO:       %s limit reached\n", kind == TBDLIM_TIME ? "time" : "memory");
+  reportresult(VERDICT_UNKNOWN, BOUND_NONE);
+  MAINend(0);
+}
+
+// Resident memory of the process in bytes (0 when unknown).
+static uint64_t MAINrss() {
+  FILE *f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  unsigned long long pages = 0, rss = 0;
+  int k = std::fscanf(f, "%llu %llu", &pages, &rss);
+  std::fclose(f);
+  return k == 2 ? rss * (uint64_t)sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Polled by the front end's tree builders: the model alone may need more
+// than the limits allow.
+static void MAINpoll() {
+  TBDlimitpoll();
+  if (TBDlim.maxbytes && MAINrss() > TBDlim.maxbytes) MAINlimit(TBDLIM_MEMORY);
+}
+
+static void MAINlimits() {
+  TBDlim.deadline = PAR_tm > 0 ? t0 + (time_t)PAR_tm + 1 : 0;
+  TBDlim.maxbytes = (uint64_t)PAR_mem << 20;
+  TBDlim.out = [](int kind) { MAINlimit(kind); };
+  if (TBDlim.deadline || TBDlim.maxbytes) treepollhook = MAINpoll;
 }
 
 // At debug level 1 a true property still gets a trace, to its latest layer.
@@ -148,6 +181,7 @@ int main(int argc, char **argv) {
     MAINend(0);
   }
   std::string model = arg;
+  MAINlimits();
 
   if (op0.cfile) {
     c2v(op0.cfile, op0.spfile, op0.fspfile);

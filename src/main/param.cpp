@@ -177,7 +177,8 @@ int param2(char **argv, int i) {
   } else {
     bool takes = !std::strcmp(a, "-lbound") || !std::strcmp(a, "-bound") ||
                  !std::strcmp(a, "-qbfsolver") || !std::strcmp(a, "-satsolver");
-    if (!takes || !next) {
+    if (!takes) return param3(argv, i);
+    if (!next) {
       PARwarn(a);
       return 0;
     }
@@ -188,6 +189,21 @@ int param2(char **argv, int i) {
     return 1;
   }
   return 0;
+}
+
+// Limits and result files.
+int param3(char **argv, int i) {
+  const char *a = argv[i];
+  const char *next = argv[i + 1];
+  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-json") || !std::strcmp(a, "-wd");
+  if (!takes || !next) {
+    PARwarn(a);
+    return 0;
+  }
+  if (!std::strcmp(a, "-M")) PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
+  else if (!std::strcmp(a, "-json")) PARjson = next;
+  else PARwd = next;
+  return 1;
 }
 
 const char *mainparameters(int argc, char **argv) {
@@ -201,7 +217,10 @@ const char *mainparameters(int argc, char **argv) {
     const char *a = argv[i];
     if (a[0] != '-') continue;
     if (a[1] == 'T') {
-      long long s = 60LL * PARatoi(a + 2);  // minutes written directly after -T
+      // minutes written directly after -T; seconds with an "s" after the digits
+      const char *d = a + 2 + (a[2] == '-' || a[2] == '+');
+      while (PARisdigit(*d)) d++;
+      long long s = (d > a + 2 && !std::strcmp(d, "s") ? 1LL : 60LL) * PARatoi(a + 2);
       PAR_tm = s > INT_MAX ? INT_MAX : s < 0 ? 0 : (int)s;
       continue;
     }

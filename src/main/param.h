@@ -13,6 +13,7 @@ const char *mainparameters(int argc, char **argv);
 int param0(char **argv, int i);
 int param1(char **argv, int i);
 int param2(char **argv, int i);
+int param3(char **argv, int i);
 
 // Prints the help text on standard output.
 void PARhelp();

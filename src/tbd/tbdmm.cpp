@@ -31,6 +31,20 @@ constexpr uint64_t CLCKLIMIT = 1u << 20;
 
 void TBDerror(const char *tag) { utilerror(tag); }
 
+TBDlimits TBDlim;
+
+void TBDlimitout(int kind) {
+  if (TBDlim.out) TBDlim.out(kind);
+  TBDerror("low memory, exit");
+}
+
+void TBDlimitpoll() {
+  if (TBDlim.deadline && std::time(nullptr) >= TBDlim.deadline) TBDlimitout(TBDLIM_TIME);
+}
+
+// Would `more` bytes of pool or tables pass the memory limit?
+static bool overlimit(uint64_t more) { return TBDlim.maxbytes && TBDmmbytes() + more > TBDlim.maxbytes; }
+
 static TBDchunk *newchunk() {
   TBDchunk *c = new (std::nothrow) TBDchunk;
   if (!c) TBDerror("low memory, exit");
@@ -46,6 +60,7 @@ static uint32_t allocnode() {
   }
   if (pooltop == poolchunks * TBDCHUNK) {
     if (poolchunks == TBDMAXCHUNKS) TBDerror("low memory, exit");
+    if (overlimit(sizeof(TBDchunk))) TBDlimitout(TBDLIM_MEMORY);
     TBDchunks[poolchunks++] = newchunk();
   }
   return pooltop++;
@@ -73,6 +88,7 @@ static inline uint32_t hashc(uint32_t op, uint32_t x, uint32_t y) {
 static void cacheresize(uint32_t size) {
   if (size < CACHEMIN) size = CACHEMIN;
   if (size == TBDctb.size) return;
+  if (TBDctb.e && size > TBDctb.size && overlimit((uint64_t)size * sizeof(TBDcentry))) return;
   TBDcentry *e = new (std::nothrow) TBDcentry[size]();
   if (!e) return;                   // keep the old cache; it is only a speed-up
   TBDcentry *old = TBDctb.e;
@@ -131,7 +147,10 @@ void TBDmmresize() {
     return;
   }
   int32_t size = TBDttb.size * 2;
-  uint64_t *slots = new (std::nothrow) uint64_t[size]();
+  // within a memory limit the table fills up to its last slot instead
+  uint64_t *slots = overlimit((uint64_t)size * (sizeof(uint64_t) + sizeof(TBDcentry) / 4))
+                        ? nullptr
+                        : new (std::nothrow) uint64_t[size]();
   if (!slots) {                     // retried after another `limit` insertions
     TBDttb.count = 0;
     return;
@@ -164,13 +183,16 @@ tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
     }
   }
   // A full table that can no longer grow has no slot left to probe into.
-  if (TBDttb.used >= TBDttb.size - 1) TBDerror("low memory, exit");
+  if (TBDttb.used >= TBDttb.size - 1) {
+    if (TBDlim.maxbytes) TBDlimitout(TBDLIM_MEMORY);
+    TBDerror("low memory, exit");
+  }
   uint32_t c = allocnode();
   TBDcell(c) = {label, lo, hi, rest};
   TBDmk(c << 1) = TBDmk(c << 1 | 1) = 0;
   TBDttb.slots[i] = slotof(h, c);
   TBDttb.used++;
-  TBDst.made++;
+  if (!(++TBDst.made & (TBDPOLL - 1)) && TBDlim.deadline) TBDlimitpoll();
   uint64_t live = TBDmmlive();
   if (live > TBDst.peak) TBDst.peak = live;
   if (++TBDttb.count > TBDttb.limit) TBDmmresize();
@@ -354,15 +376,27 @@ uint64_t TBDgcmin = 1u << 23;
 double TBDgcgrowth = 2;
 static uint64_t gcnext;              // TBDgcgrowth times the cells live after the last collection
 
+static uint64_t gclast;              // cells live after the last collection
+
+// Within a memory limit the store collects once it holds half of what the
+// limit allows and a quarter more cells than the last collection kept.
+static bool gcdue() {
+  uint64_t live = TBDmmlive();
+  if (TBDlim.maxbytes && 2 * TBDmmbytes() > TBDlim.maxbytes && 4 * live > 5 * gclast) return true;
+  return live > gcnext && live > TBDgcmin;
+}
+
 void TBDsafepoint(std::initializer_list<tbd> live) {
-  if (TBDmmlive() <= gcnext || TBDmmlive() <= TBDgcmin) return;
+  if (TBDlim.deadline) TBDlimitpoll();
+  if (!gcdue()) return;
   int8_t mt = TBDmk(TBDtau), mo = TBDmk(TBDomg);
   for (tbd f : live) TBDkp(f);
   TBDcl();
   for (tbd f : live) TBDdr(f);
   TBDmk(TBDtau) = mt;
   TBDmk(TBDomg) = mo;
-  gcnext = (uint64_t)(TBDgcgrowth * (double)TBDmmlive());
+  gclast = TBDmmlive();
+  gcnext = (uint64_t)(TBDgcgrowth * (double)gclast);
 }
 
 void TBDstatswrite(FILE *out) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <initializer_list>
 #include <vector>
 
@@ -174,6 +175,24 @@ void TBDwrite(tbd f, int depth, FILE *out);
 void TBDwriteclause(tbd f, int n, FILE *out);
 void p2intwrite(const int *values, int first, int last, FILE *out);
 int p2intlen(const int *values);
+
+// Limits of the run, set by the driver; 0 means none. The store polls the
+// clock every TBDPOLL new nodes and at every safe point, and refuses to grow
+// past maxbytes (collecting earlier when a limit is set). When a limit runs
+// out, `out` ends the run (it must not return); without it the run ends as
+// out of memory.
+constexpr int TBDLIM_TIME = 1;
+constexpr int TBDLIM_MEMORY = 2;
+constexpr uint64_t TBDPOLL = 1u << 14;
+struct TBDlimits {
+  time_t deadline = 0;              // time() at which the run gives up
+  uint64_t maxbytes = 0;            // bytes of pool and tables
+  void (*out)(int kind) = nullptr;  // TBDLIM_TIME or TBDLIM_MEMORY
+};
+extern TBDlimits TBDlim;
+[[noreturn]] void TBDlimitout(int kind);
+// Ends the run when the deadline has passed (one clock read).
+void TBDlimitpoll();
 
 // Fatal end through utilerror ("%s error").
 [[noreturn]] void TBDerror(const char *tag);

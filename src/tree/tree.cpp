@@ -5,6 +5,7 @@
 #include "tree/tree.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -34,9 +35,13 @@ void utilerror(const char *tag) {
   utilexit(0);
 }
 
+void (*treepollhook)() = nullptr;
+static uint64_t treemade;           // nodes allocated, for the poll
+
 tree *treenewnode(const char *op) {
   tree *t = new (std::nothrow) tree{};
   if (!t) utilerror(op);
+  if (!(++treemade & (TREEPOLL - 1)) && treepollhook) treepollhook();
   return t;
 }
 

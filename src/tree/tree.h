@@ -23,6 +23,11 @@ struct tree {
 [[noreturn]] void utilexit(int status);
 extern void (*utilexithook)(int status);
 
+// Called every TREEPOLL new nodes when set: the driver's time and memory
+// limits reach the long rewriting steps of the front end this way.
+constexpr unsigned TREEPOLL = 1u << 16;
+extern void (*treepollhook)();
+
 // Process-wide trace log "loglmt.tmp"; may be null (writers then skip).
 extern FILE *lmtlog;
 // 1: the process writes no log files (a child of the integer-width probe
