@@ -220,6 +220,7 @@ int SOLVEapply(const char *solvername, CNFmodel &cnf, int direction, std::vector
   } else {
     SATlimits lim;
     lim.deadline = BMCdeadline();
+    lim.maxbytes = (uint64_t)PAR_mem << 20;
     int a = SATsolve(cnf, lim, model && direction == 0 ? model : nullptr);
     if (a == SATUNKNOWN) {
       SOLVEstop = BMC_LIMIT;
@@ -255,6 +256,11 @@ int satbmc(tree *property, tree *program, tree *, tree *constraints, int nbits) 
   for (int k = lb; k <= ub; k++) {
     for (int dir = 1; dir >= 0; dir--) {
       if (BMCtimeup()) {
+        op0.bound = k;
+        return BMC_UNKNOWN;
+      }
+      if (PAR_mem && utilrss() > (unsigned long long)PAR_mem << 20) {   // -M: problems grow with k
+        SOLVEstop = BMC_LIMIT;
         op0.bound = k;
         return BMC_UNKNOWN;
       }

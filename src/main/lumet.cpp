@@ -7,8 +7,6 @@
 #include <ctime>
 #include <string>
 
-#include <unistd.h>
-
 #include "bmc/bmc.h"
 #include "boolean/p2bp.h"
 #include "c2v/c2v.h"
@@ -77,21 +75,11 @@ static bool MAINhasprocedure(const modrec *m) {
   MAINend(0);
 }
 
-// Resident memory of the process in bytes (0 when unknown).
-static uint64_t MAINrss() {
-  FILE *f = std::fopen("/proc/self/statm", "r");
-  if (!f) return 0;
-  unsigned long long pages = 0, rss = 0;
-  int k = std::fscanf(f, "%llu %llu", &pages, &rss);
-  std::fclose(f);
-  return k == 2 ? rss * (uint64_t)sysconf(_SC_PAGESIZE) : 0;
-}
-
 // Polled by the front end's tree builders: the model alone may need more
 // than the limits allow.
 static void MAINpoll() {
   TBDlimitpoll();
-  if (TBDlim.maxbytes && MAINrss() > TBDlim.maxbytes) MAINlimit(TBDLIM_MEMORY);
+  if (TBDlim.maxbytes && utilrss() > TBDlim.maxbytes) MAINlimit(TBDLIM_MEMORY);
 }
 
 static void MAINlimits() {
@@ -250,6 +238,8 @@ int main(int argc, char **argv) {
   if (op0.engine != PARENG_TBD) {
     if (opDFTT) MAINnotbuilt("bounded checking of built-in properties");
     int v = MAINbounded(ggb->bprogram, prop, model);
+    if (v == BMC_UNKNOWN && (BMCtimeup() || SOLVEstop == BMC_LIMIT))
+      std::printf("INFO:       %s limit reached\n", BMCtimeup() || !PAR_mem ? "time" : "memory");
     reportresult(v, op0.bound);
     MAINend(v);
   }

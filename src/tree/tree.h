@@ -100,6 +100,8 @@ std::string gfilename(const std::string &path);
 std::string file2string(const std::string &path);
 int fileok(const std::string &path);
 double utiltime(int mode);
+// Resident memory of the process in bytes; 0 when the system does not say.
+unsigned long long utilrss();
 
 // ---- parser and printers
 // Unbalanced brackets, a missing left operand of a two-operand operator and

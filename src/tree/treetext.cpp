@@ -193,3 +193,13 @@ double utiltime(int mode) {
   long hz = sysconf(_SC_CLK_TCK);
   return (double)(t.tms_utime - UTILT0) / (hz > 0 ? (double)hz : 100.0);
 }
+
+unsigned long long utilrss() {
+  FILE *f = fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  unsigned long long pages = 0, rss = 0;
+  int k = fscanf(f, "%llu %llu", &pages, &rss);
+  fclose(f);
+  long page = sysconf(_SC_PAGESIZE);
+  return k == 2 && page > 0 ? rss * (unsigned long long)page : 0;
+}

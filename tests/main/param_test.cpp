@@ -76,6 +76,16 @@ TEST(mainparameters, OptionTable) {
       {{"-T", "5", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 0); }},
       {{"-Tx", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 0); }},
       {{"-T99999999999", "m.lum"}, "", [] { EXPECT_GT(PAR_tm, 0); }},
+      // seconds with an "s" after the digits; limits and result files
+      {{"-T5s", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 5); }},
+      {{"-T5sx", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 300); }},
+      {{"-Ts", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 0); }},
+      {{"-M", "200", "-json", "r.json", "-wd", "w", "m.lum"}, "", [] {
+         EXPECT_EQ(PAR_mem, 200);
+         EXPECT_EQ(PARjson, "r.json");
+         EXPECT_EQ(PARwd, "w");
+       }},
+      {{"-M", "m.lum"}, "", [] { EXPECT_EQ(PAR_mem, 0); }},
       {{"-d", "-d", "-d", "m.lum"}, "", [] { EXPECT_EQ(PAR_debug, 3); }},
       {{"-dd", "m.lum"}, W + "-dd\n", [] { EXPECT_EQ(PAR_debug, 0); }},
       // property selection
