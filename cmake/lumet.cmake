@@ -103,3 +103,18 @@ function(lumet_test FOLDER)
   endif()
   gtest_discover_tests(test_${FOLDER} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 600)
 endfunction()
+
+# lumet_fuzz(NAME LIBS lib...) builds the libFuzzer target fuzz_NAME from
+# fuzz/NAME_fuzz.cpp (configure with -DLUMET_FUZZ=ON and clang).
+function(lumet_fuzz NAME)
+  cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
+  foreach(lib ${F_LIBS})
+    if(NOT TARGET lum_${lib})
+      return()
+    endif()
+  endforeach()
+  list(TRANSFORM F_LIBS PREPEND lum_)
+  add_executable(fuzz_${NAME} ${CMAKE_SOURCE_DIR}/fuzz/${NAME}_fuzz.cpp)
+  target_link_libraries(fuzz_${NAME} PRIVATE ${F_LIBS})
+  target_link_options(fuzz_${NAME} PRIVATE -fsanitize=fuzzer)
+endfunction()

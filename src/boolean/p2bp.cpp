@@ -9,6 +9,7 @@
 #include "boolean/aritbits.h"
 #include "boolean/p2bp.h"
 #include "formula/tlf.h"
+#include "tree/check.h"
 
 namespace {
 constexpr int BOOL_MAXBITS = 62;  // widest declared range the encoder accepts
@@ -166,6 +167,7 @@ static bool BOOLnumbered(const tree *vlist) {
 
 prg *p2bp(const prg *p) {
   prg *q = new prg{};
+  LUM_OWN(q);
   BOOLstore *s = q->store = BOOLstorenew();
   q->BOOLN = p->BOOLN;
   q->PURETRANS = p->PURETRANS;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "formula/tlfint.h"
@@ -407,4 +408,18 @@ int TLFlcnf(tree *n) {
   conj->left = conj->right = nullptr;
   treefree(conj);
   return 1;
+}
+
+int TLFdepth(const tree *f) {
+  std::vector<std::pair<const tree *, int>> work;
+  if (f) work.push_back({f, 1});
+  int deepest = 0;
+  while (!work.empty()) {
+    auto [n, d] = work.back();
+    work.pop_back();
+    if (d > deepest) deepest = d;
+    if (n->left) work.push_back({n->left, d + 1});
+    if (n->right) work.push_back({n->right, d + 1});
+  }
+  return deepest;
 }

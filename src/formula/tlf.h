@@ -53,3 +53,9 @@ int TLFnnftype(const tree *f);
 // Extended CTL: every temporal operator directly under a path quantifier and every
 // quantifier directly over one temporal operator (F G and G F count as one).
 bool TLFisCTLx(const tree *f);
+
+// Nesting depth of a formula (a leaf is 1), counted without recursion.  The
+// checking engines walk formulas recursively: the driver refuses a property
+// deeper than TLF_MAXDEPTH before they start.
+constexpr int TLF_MAXDEPTH = 10000;
+int TLFdepth(const tree *f);

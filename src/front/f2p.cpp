@@ -1,6 +1,7 @@
 // Building the model: file -> modules -> one program record (f2p0), the
 // flattening after property selection (f2p1), the summary fields and the
 // deadlock transition (f2p1INFO), and the model dump (ggbwrite).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "front/prep.h"
 #include "front/progint.h"
 #include "front/clk.h"
+#include "tree/check.h"
 
 ggbrec *ggb = nullptr;
 
@@ -65,10 +67,39 @@ static void F2Pchecktypes(tree *vars) {
   }
 }
 
+// The parser drops a property that is only operators ("AG;"), which would
+// renumber the ones after it without a word: say so.  The properties are the
+// last "#" section of the main module (unless that is the fairness section,
+// which starts with "1=0;").
+static void F2Pemptyproperties(const std::string &text) {
+  size_t end = std::min(text.find('M', 3), text.find("PROCEDURE"));
+  std::string main = text.substr(0, end);
+  if (std::count(main.begin(), main.end(), '#') < 3) return;
+  std::string spec = main.substr(main.rfind('#') + 1);
+  if (spec.compare(0, 4, "1=0;") == 0) return;
+  int k = 0, depth = 0;
+  size_t from = 0;
+  for (size_t i = 0; i <= spec.size(); ++i) {
+    char c = i < spec.size() ? spec[i] : ';';
+    if (c == '(' || c == '[') ++depth;
+    else if (c == ')' || c == ']') --depth;
+    if (c != ';' || depth != 0) continue;
+    std::string elem = spec.substr(from, i - from);
+    from = i + 1;
+    if (elem.empty()) continue;
+    ++k;
+    if (elem.find_first_not_of(OP4) != std::string::npos) continue;  // not only prefixes
+    std::printf("ERROR:      property %i (%s) is empty and left out; the later ones move up\n", k,
+                elem.c_str());
+  }
+}
+
 ggbrec *f2p0(const char *file, int selector, char *name, char **argv, int argc) {
   (void)argv, (void)argc;
   ggb = new ggbrec{};
+  LUM_OWN(ggb);
   std::string text = PREPfile2txt(file);
+  F2Pemptyproperties(text);
   // an overflow check run (-ck iN) has its width already
   if (selector != F2P_SEL_INTPROBE && F2Phasint(text)) {
     bool child = false;
@@ -84,6 +115,7 @@ ggbrec *f2p0(const char *file, int selector, char *name, char **argv, int argc) 
   else if (selector == F2P_SEL_ARRAYCHECK) arraycheckmodule(mods);
   ggb->modules = mods;
   prg *p = new prg{};
+  LUM_OWN(p);
   ggb->program = p;
   p->prog = PROGmerge(mods, p);
   for (tree *t : PROGelems(PROGpart(p->prog, 2))) PROGreplacecolon(t, mods);

@@ -1,10 +1,12 @@
 // Flattening steps: loops, channels, multi-dimensional arrays, complete
 // assignments, name marks, constants, -1, free choice and bare conditions.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_set>
 
+#include "front/prep.h"
 #include "front/progint.h"
 
 static std::string num(long long v) { return std::to_string(v); }
@@ -338,13 +340,43 @@ void PROGaddnext(tree *prog) {
 
 void PROGaddvc(tree *prog) { PROGmarkvc(prog->right, PROGdecls(PROGpart(prog, 0))); }
 
+// Line of the model file where name first stands as a whole word (outside
+// "//" comments), or 0.
+static int PROGnameline(const std::string &name) {
+  if (!ggb || ggb->file.empty() || name.empty()) return 0;
+  std::string text = file2string(ggb->file);
+  int line = 1;
+  for (size_t b = 0; b < text.size(); ++line) {
+    size_t e = text.find('\n', b);
+    if (e == std::string::npos) e = text.size();
+    size_t end = std::min(e, text.find("//", b));
+    for (size_t p = text.find(name, b); p != std::string::npos && p + name.size() <= end;
+         p = text.find(name, p + 1)) {
+      bool before = p > b && PREPidchar(text[p - 1]);
+      bool after = p + name.size() < text.size() && PREPidchar(text[p + name.size()]);
+      if (!before && !after) return line;
+    }
+    b = e + 1;
+  }
+  return 0;
+}
+
+// A name that is neither declared nor a constant: said with its line before
+// the run ends.
+[[noreturn]] static void PROGundeclared(const char *name) {
+  int line = PROGnameline(name);
+  if (line) std::printf("ERROR:      undeclared name %s (line %i)\n", name, line);
+  else std::printf("ERROR:      undeclared name %s\n", name);
+  utilerror("constant");
+}
+
 void PROGreplaceconstants(tree *prog) {
   PROGwalk(prog->right, [](tree *&n) {
     if (n->text[0] != 'C') return true;
     PROGlog("\nREPLACED CONSTANTS: %s\n", n->text);
     const char *d = n->text;
     while (*d && !PROGdigit(*d)) ++d;
-    if (!*d) utilerror("constant");
+    if (!*d) PROGundeclared(n->text + 1);
     size_t l = 0;
     while (PROGdigit(d[l])) ++l;
     PROGsettext(n, std::string(d, l), "constant");

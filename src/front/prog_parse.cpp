@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "front/progint.h"
+#include "tree/check.h"
 
 static bool ishash(const tree *t) { return PROGis(t, '#'); }
 
@@ -72,6 +73,7 @@ modrec *PROGgetmain(std::string text, int mode) {
     }
   }
   modrec *m = new modrec{};
+  LUM_OWN(m);
   m->kind = 'V';
   m->body = PROGnormalise(string2tree(text));
   return m;
@@ -87,6 +89,7 @@ modrec *PROGgetmodule(const std::string &text, char kind) {
     else if (c == ',') c = '|';
   }
   modrec *m = new modrec{};
+  LUM_OWN(m);
   m->kind = kind;
   m->header = string2tree(head);
   if (!PROGis(m->header, ':')) m->header = treecompose(":", m->header, treenum(1));

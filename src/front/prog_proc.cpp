@@ -7,6 +7,7 @@
 #include "front/clk.h"
 #include "front/int.h"
 #include "opt/opt.h"
+#include "tree/check.h"
 
 static bool ismarker1(const tree *e) {
   return PROGis(e, '=') && PROGisleaf(e->left) && PROGisleaf(e->right) &&
@@ -121,6 +122,7 @@ tree *procedurecreate(const tree *call, modrec *modules, const tree *callervars,
 // model, encoding information filled; no deadlock condition.
 prg *prog2prg(tree *prog) {
   prg *p = new prg{};
+  LUM_OWN(p);
   p->prog = prog;
   tree *fourth = prog->right->right->right;
   if (!PROGis(fourth, ';')) utilerror("prog2prg");

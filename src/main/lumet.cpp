@@ -155,6 +155,15 @@ static void MAINcone(prg *p) {
                 "counterexamples do not show them\n", removed);
 }
 
+// The engines walk the formula recursively: a deeper one ends here, clearly.
+static void MAINcheckdepth(const tree *f) {
+  int d = TLFdepth(f);
+  if (d <= TLF_MAXDEPTH) return;
+  std::printf("ERROR:      the property is nested too deeply (%i levels, at most %i)\n", d,
+              TLF_MAXDEPTH);
+  MAINend(0);
+}
+
 int main(int argc, char **argv) {
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
@@ -203,9 +212,13 @@ int main(int argc, char **argv) {
     std::printf("PROPERTY:   deadlock-freeness\n");
   } else if (opDFTT == 2) {
     std::printf("PROPERTY:   tr-totalness\n");
-  } else if (op0.name[0] != PARAG_HARNESS && !mgetp(p->prog, op0.prop, 1)) {
-    reportresult(VERDICT_UNKNOWN, 0);
-    MAINend(0);
+  } else if (op0.name[0] != PARAG_HARNESS) {
+    tree *sel = mgetp(p->prog, op0.prop, 1);
+    if (!sel) {
+      reportresult(VERDICT_UNKNOWN, 0);
+      MAINend(0);
+    }
+    MAINcheckdepth(sel);
   }
 
   // the order file names variables as declared, before arrays are flattened

@@ -69,7 +69,7 @@ static bool PARsetname(const char *s) {
 // -ck x: property selection by the form of x.
 static void PARck(const char *x) {
   if (PARisdigit(x[0])) {
-    op0.prop = (signed char)PARatoi(x);  // kept in 8 bits: 300 becomes 44
+    op0.prop = PARatoi(x);  // any size: a number past the list selects nothing
   } else if (!std::strcmp(x, "df")) {
     opDFTT = 1;
   } else if (!std::strcmp(x, "tt")) {

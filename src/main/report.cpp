@@ -115,7 +115,7 @@ tree *mgetp(tree *prog, int sel, int announce) {
     std::printf("PROPERTY:   ");
     treewrite(p, stdout);
     std::printf("\n");
-    if (sel == PARSEL_ASK) op0.prop = (signed char)n;
+    if (sel == PARSEL_ASK) op0.prop = n;
   }
   return p;
 }

@@ -29,7 +29,7 @@ constexpr int PARNAMELEN = 16;      // name field capacity including the termina
 
 struct lumopt {
   unsigned char engine;        // PARENG_*; default PARENG_TBD
-  signed char prop;            // property selector (PARSEL_* or n >= 1); default PARSEL_ALL
+  int prop;                    // property selector (PARSEL_* or n >= 1); default PARSEL_ALL
   int ag;                      // assume/guarantee switch: -1 after -ag, else 0
   unsigned char om;            // 1 after -Om: dependency ordering for the selected property
   unsigned char ovord;         // 1 after -Ovord: reorder variables before encoding

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <string>
 
+#include "tree/check.h"
+
 namespace {
 constexpr int PRG_MAXBITS = 62;  // widest declared range the encoder accepts
 }
@@ -101,6 +103,7 @@ void prgfree(prg *p) {
     for (prgproc &sp : p->procs)
       for (tree *t : sp.trans) treefree(t);
   }
+  LUM_DISOWN(p);
   delete p;
 }
 

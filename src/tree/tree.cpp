@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "tree/check.h"
 #include "tree/treeint.h"
 
 FILE *lmtlog = nullptr;
@@ -41,8 +42,14 @@ static uint64_t treemade;           // nodes allocated, for the poll
 tree *treenewnode(const char *op) {
   tree *t = new (std::nothrow) tree{};
   if (!t) utilerror(op);
+  LUM_OWN(t);
   if (!(++treemade & (TREEPOLL - 1)) && treepollhook) treepollhook();
   return t;
+}
+
+void treedelete(tree *t) {
+  LUM_DISOWN(t);
+  delete t;
 }
 
 void treesettext(tree *t, const char *s, const char *op) {
@@ -148,7 +155,7 @@ static void treefreeexcept(tree *t, const tree *keep) {
       t = l;
     } else {
       tree *r = t->right;
-      if (t != keep) delete t;
+      if (t != keep) treedelete(t);
       t = r;
     }
   }
@@ -174,7 +181,7 @@ void treereplace(tree *dst, tree *src) {
   src->left = src->right = nullptr;
   treefreeexcept(dst->left, src);
   treefreeexcept(dst->right, src);
-  delete src;
+  treedelete(src);
   memcpy(dst->text, text, TREE_TEXTLEN);
   dst->left = l;
   dst->right = r;
@@ -189,7 +196,7 @@ int nodereplace(tree *node, const char *name, const tree *repl) {
     memcpy(node->text, c->text, TREE_TEXTLEN);
     node->left = c->left;
     node->right = c->right;
-    delete c;
+    treedelete(c);
   } else {
     node->text[0] = 0;
     node->left = node->right = nullptr;
@@ -279,8 +286,10 @@ static tree *searchvaratom(const char *s, int n, const tree *t) {
 }
 
 // Post-order over the "&"/"|" nodes with the partial results on a stack.
+static std::vector<tree *> RESULTS;   // partial results of treesearchvarall
+
 tree *treesearchvarall(const char *s, int n, const tree *t) {
-  static std::vector<tree *> results;
+  std::vector<tree *> &results = RESULTS;
   size_t base = WALK.size(), rbase = results.size();
   WALK.push_back({const_cast<tree *>(t), nullptr, 0});
   while (WALK.size() > base) {
@@ -463,4 +472,16 @@ void treedoprevoid(tree *t, int (*f)(tree *)) {
     STACK.push_back(c->right);
     STACK.push_back(c->left);
   }
+}
+
+void treeresetwalks() {
+  STACK.clear();
+  WALK.clear();
+  RESULTS.clear();
+}
+
+void treereset() {
+  treeresetwalks();
+  treeresetlists();
+  treeresetparse();
 }

@@ -22,6 +22,9 @@ struct tree {
 // to get back to its entry.
 [[noreturn]] void utilexit(int status);
 extern void (*utilexithook)(int status);
+// Empties the library's scratch state (walk stacks, parse depth, list
+// cursors), which a run that unwound from utilexithook may leave behind.
+void treereset();
 
 // Called every TREEPOLL new nodes when set: the driver's time and memory
 // limits reach the long rewriting steps of the front end this way.

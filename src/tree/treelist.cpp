@@ -123,3 +123,8 @@ tree *listcombine(tree *(*f)(tree *, tree *, tree *), const tree *a, const tree 
 tree *listcombinedist(tree *(*f)(tree *, tree *, tree *), const tree *a, const tree *b) {
   return combine(f, a, b, true);
 }
+
+void treeresetlists() {
+  CURSOR1 = CURSOR2 = nullptr;
+  ELEMS.clear();
+}

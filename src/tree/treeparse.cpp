@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 
+#include <string>
 #include <vector>
 
 #include "tree/tree.h"
@@ -177,13 +178,18 @@ static tree *parse(char *s, int b, int e) {
 }
 
 // Brackets of a whole text must balance; "a)(" and "(a" alike are "Syntax".
+// A bracket closed by the other kind ("(a]") is unbalanced too: the leaf it
+// would leave could not be printed back.
 static void checkbrackets(const char *s) {
-  int depth = 0;
+  std::string open;
   for (; *s; s++) {
-    if (*s == '(' || *s == '[') depth++;
-    if ((*s == ')' || *s == ']') && --depth < 0) utilerror("Syntax");
+    if (*s == '(' || *s == '[') open += *s;
+    if (*s == ')' || *s == ']') {
+      if (open.empty() || open.back() != (*s == ')' ? '(' : '[')) utilerror("Syntax");
+      open.pop_back();
+    }
   }
-  if (depth != 0) utilerror("Syntax");
+  if (!open.empty()) utilerror("Syntax");
 }
 
 tree *string2tree(char *text) {
@@ -320,4 +326,10 @@ void treew(const tree *t) {
   printf("treew 0\n");
   treewrite(t, stdout);
   printf("treew 1\n");
+}
+
+void treeresetparse() {
+  PARSEDEPTH = 0;
+  SPLITS.clear();
+  PRINT.clear();
 }

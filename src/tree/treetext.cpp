@@ -6,6 +6,8 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "tree/tree.h"
 #include "tree/treeint.h"
@@ -172,6 +174,11 @@ std::string file2string(const std::string &path) {
 }
 
 int fileok(const std::string &path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {  // opens for reading, reads as empty
+    printf("ERROR:      %s is a directory, not a model file\n", path.c_str());
+    return 0;
+  }
   FILE *f = fopen(path.c_str(), "r");
   if (f) {
     fclose(f);

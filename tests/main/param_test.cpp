@@ -1,6 +1,7 @@
 // Option decoding: each row is a command line and the record it must give.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -90,7 +91,8 @@ TEST(mainparameters, OptionTable) {
       {{"-dd", "m.lum"}, W + "-dd\n", [] { EXPECT_EQ(PAR_debug, 0); }},
       // property selection
       {{"-ck", "3", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, 3); }},
-      {{"-ck", "300", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, 44); }},
+      {{"-ck", "300", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, 300); }},
+      {{"-ck", "99999999999", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, INT_MAX); }},
       {{"-ck", "2x", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, 2); }},
       {{"-ck", "0", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, PARSEL_ASK); }},
       {{"-ck", "foo", "m.lum"}, "", [] { EXPECT_EQ(op0.prop, PARSEL_MODULE); EXPECT_STREQ(op0.name, "foo"); }},

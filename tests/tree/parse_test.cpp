@@ -123,6 +123,7 @@ TEST(Parse, Errors) {
       {"a)(", "Syntax"},  {"(a", "Syntax"},     {"a]", "Syntax"},   {"))((", "Syntax"},
       {"x=(1+2", "Syntax"}, {"a[1", "Syntax"},  {"a&&b", "Syntax"}, {"=1", "Syntax"},
       {"a;|b", "Syntax"}, {"f(,a)", "Syntax"},  {"x:*y", "Syntax"},
+      {"p[1]:(a]", "Syntax"}, {"(a[b)]", "Syntax"},  // brackets closed by the other kind
   };
   for (auto &r : rows)
     EXPECT_EXIT(P(r.text), testing::ExitedWithCode(0), std::string("^") + r.msg + " error\n$") << r.text;

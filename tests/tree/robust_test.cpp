@@ -1,8 +1,6 @@
-// Long lists, deep nesting, and random and mutated texts for the parser.
+// Long lists, deep nesting, and generated texts for the parser (mutated and
+// random texts: the parse fuzz target).
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -218,107 +216,4 @@ TEST(Fuzz, GeneratedTextsReadBack) {
   }
   fclose(sink);
   EXPECT_GT(checked, 2000);
-}
-
-// Children (death tests too) end through exit() in the middle of an
-// operation; a leak check of the parent's heap there would only cost time.
-static int INCHILD;
-extern "C" int __lsan_is_turned_off() { return INCHILD || testing::internal::InDeathTestChild(); }
-
-static std::string readall(int fd) {
-  std::string s;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, n);
-  close(fd);
-  return s;
-}
-
-// Runs texts[from..] in one child process, which reports the index of each
-// text before it starts on it. A finished batch exits with 3; a rejected text
-// ends the child with status 0 and its error line, and the next child goes
-// on after it. A crash or a sanitizer report is any other end.
-// Returns the index after the last text handled.
-static size_t runbatch(const std::vector<std::string> &texts, size_t from, int *finished,
-                       int *rejected) {
-  int status_fd[2], err_fd[2];
-  if (pipe(status_fd) != 0 || pipe(err_fd) != 0) abort();
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid < 0) abort();
-  if (pid == 0) {
-    INCHILD = 1;
-    close(status_fd[0]);
-    close(err_fd[0]);
-    dup2(err_fd[1], 2);
-    FILE *sink = fopen("/dev/null", "w");
-    for (size_t i = from; i < texts.size(); i++) {
-      uint32_t k = (uint32_t)i;
-      if (write(status_fd[1], &k, sizeof k) != sizeof k) _exit(4);
-      exercise(texts[i], sink);
-    }
-    _exit(3);
-  }
-  close(status_fd[1]);
-  close(err_fd[1]);
-  std::string st = readall(status_fd[0]);   // small: the child writes 4 bytes per text
-  std::string err = readall(err_fd[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  size_t last = from;
-  if (st.size() >= 4) {
-    uint32_t k;
-    memcpy(&k, st.data() + st.size() - 4, 4);
-    last = k;
-  }
-  const std::string &text = texts[last];
-  EXPECT_TRUE(WIFEXITED(status)) << text;
-  int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (code == 3) {
-    for (size_t i = from; i < texts.size(); i++) EXPECT_TRUE(balanced(texts[i])) << texts[i];
-    *finished += (int)(texts.size() - from);
-    return texts.size();
-  }
-  for (size_t i = from; i < last; i++) EXPECT_TRUE(balanced(texts[i])) << texts[i];
-  *finished += (int)(last - from);
-  *rejected += 1;
-  EXPECT_EQ(code, 0) << text << ": " << err;
-  if (!balanced(text))
-    EXPECT_EQ(err, "Syntax error\n") << text;
-  else
-    EXPECT_TRUE(err == "Syntax error\n" || err == "string2tree error\n") << text << ": " << err;
-  return last + 1;
-}
-
-TEST(Fuzz, MutatedAndRandomTextsInChildren) {
-  textgen g{std::mt19937(777)};
-  const std::string alphabet = "#;:UR|&AEFGX!>=<?@{}B+-*/%()[],.xy19_^";
-  std::vector<std::string> texts;
-  int unbalanced = 0;
-  while (texts.size() < 1200) {
-    std::string s;
-    if (texts.size() % 4 == 3) {   // raw characters
-      int n = 1 + g.pick(30);
-      for (int k = 0; k < n; k++) s += alphabet[g.pick((int)alphabet.size())];
-    } else {
-      s = g.expr(2 + g.pick(5));
-      for (int m = 1 + g.pick(3); m > 0 && !s.empty(); m--) {
-        size_t at = g.pick((int)s.size());
-        switch (g.pick(4)) {
-          case 0: s.erase(at, 1); break;
-          case 1: s.insert(at, 1, alphabet[g.pick((int)alphabet.size())]); break;
-          case 2: s.insert(at, s.substr(at, g.pick(8))); break;
-          default: std::swap(s[at], s[g.pick((int)s.size())]);
-        }
-      }
-    }
-    // every unbalanced text costs a process: keep a sample of them
-    if (!balanced(s) && ++unbalanced > 100) continue;
-    texts.push_back(s);
-  }
-  int finished = 0, rejected = 0;
-  for (size_t i = 0; i < texts.size() && !HasFailure();) i = runbatch(texts, i, &finished, &rejected);
-  EXPECT_EQ(finished + rejected, (int)texts.size());
-  EXPECT_GT(finished, 400);   // both outcomes occur
-  EXPECT_GT(rejected, 200);
 }
