@@ -191,18 +191,15 @@ int param2(char **argv, int i) {
   return 0;
 }
 
-// Limits and result files.
+// Limits.
 int param3(char **argv, int i) {
   const char *a = argv[i];
   const char *next = argv[i + 1];
-  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-json") || !std::strcmp(a, "-wd");
-  if (!takes || !next) {
+  if (std::strcmp(a, "-M") || !next) {
     PARwarn(a);
     return 0;
   }
-  if (!std::strcmp(a, "-M")) PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
-  else if (!std::strcmp(a, "-json")) PARjson = next;
-  else PARwd = next;
+  PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
   return 1;
 }
 
