@@ -68,11 +68,16 @@ static bool MAINhasprocedure(const modrec *m) {
   return false;
 }
 
-// A limit of -T or -M ran out: the run ends cleanly without a verdict.
+// A limit of -T or -M ran out: the run ends cleanly without a verdict. The
+// limit strikes in the middle of a build whose pieces in flight cannot be
+// released, nor need to be: the process ends at once, its output flushed.
 [[noreturn]] static void MAINlimit(int kind) {
   std::printf("INFO:       %s limit reached\n", kind == TBDLIM_TIME ? "time" : "memory");
   reportresult(VERDICT_UNKNOWN, BOUND_NONE);
-  MAINend(0);
+  if (utilexithook) utilexithook(0);
+  std::fflush(nullptr);
+  if (lmtlog) std::fclose(lmtlog);
+  std::_Exit(0);
 }
 
 // Polled by the front end's tree builders: the model alone may need more
