@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "prog/bstore.h"
+#include "tree/check.h"
 
 namespace {
 constexpr size_t BOOL_CHUNK = 4096;              // nodes per chunk
@@ -47,12 +48,16 @@ struct BOOLstore {
 
 BOOLstore *BOOLstorenew() {
   BOOLstore *s = new BOOLstore();
+  LUM_OWN(s);   // released by the fuzz harness when an input ends early
   s->slots.assign(1024, nullptr);
   s->tags.assign(1024, 0);
   return s;
 }
 
-void BOOLstorefree(BOOLstore *s) { delete s; }
+void BOOLstorefree(BOOLstore *s) {
+  LUM_DISOWN(s);
+  delete s;
+}
 
 size_t BOOLstorecount(const BOOLstore *s) { return s ? s->count : 0; }
 
