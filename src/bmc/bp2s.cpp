@@ -899,9 +899,9 @@ static const tree *progpart(const tree *prog, int n) {
 }
 
 // Appends the property clauses (auxiliary variables after the system's).
-static void addspec(BMCproblem &p, const tree *init, const tree *trans, tree *spec) {
+static void addprop(BMCproblem &p, const tree *init, const tree *trans, tree *prop) {
   CNFmodel sys = CNFsys2model(init, trans, p.V, p.k, p.P);
-  CNFnnf2cnf(spec, sys.nv, sys);
+  CNFnnf2cnf(prop, sys.nv, sys);
   p.cnf = std::move(sys);
 }
 
@@ -914,8 +914,8 @@ void bp2sCTL(BMCproblem &p, const tree *init, const tree *trans, const tree *pro
   checklimit((long long)p.P * (p.k + 1) * (p.V + 1));
   BMCenc e(p);
   e.trans = trans;
-  tree *spec = p.dir ? BMCneg(p.fml, actl2f1a(e, f)) : actl2f0a(e, f);
-  addspec(p, init, trans, spec);
+  tree *prop = p.dir ? BMCneg(p.fml, actl2f1a(e, f)) : actl2f0a(e, f);
+  addprop(p, init, trans, prop);
   treefree(nf);
 }
 
@@ -925,8 +925,8 @@ void bp2sLTL(BMCproblem &p, const tree *init, const tree *trans, const tree *pro
   tree *nf = negcopy(property);
   BMCenc e(p);
   e.trans = trans;
-  tree *spec = p.dir ? SPECltl2f1(e, nf) : SPECltl2f0(e, nf);
-  addspec(p, init, trans, spec);
+  tree *prop = p.dir ? SPECltl2f1(e, nf) : SPECltl2f0(e, nf);
+  addprop(p, init, trans, prop);
   treefree(nf);
 }
 

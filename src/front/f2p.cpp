@@ -75,16 +75,16 @@ static void F2Pemptyproperties(const std::string &text) {
   size_t end = std::min(text.find('M', 3), text.find("PROCEDURE"));
   std::string main = text.substr(0, end);
   if (std::count(main.begin(), main.end(), '#') < 3) return;
-  std::string spec = main.substr(main.rfind('#') + 1);
-  if (spec.compare(0, 4, "1=0;") == 0) return;
+  std::string props = main.substr(main.rfind('#') + 1);
+  if (props.compare(0, 4, "1=0;") == 0) return;
   int k = 0, depth = 0;
   size_t from = 0;
-  for (size_t i = 0; i <= spec.size(); ++i) {
-    char c = i < spec.size() ? spec[i] : ';';
+  for (size_t i = 0; i <= props.size(); ++i) {
+    char c = i < props.size() ? props[i] : ';';
     if (c == '(' || c == '[') ++depth;
     else if (c == ')' || c == ']') --depth;
     if (c != ';' || depth != 0) continue;
-    std::string elem = spec.substr(from, i - from);
+    std::string elem = props.substr(from, i - from);
     from = i + 1;
     if (elem.empty()) continue;
     ++k;
