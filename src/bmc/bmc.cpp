@@ -21,6 +21,7 @@
 
 #include "formula/tlf.h"
 #include "opt/opt.h"
+#include "tree/tree.h"
 #include "sat/satis.h"
 
 extern char **environ;
@@ -169,13 +170,15 @@ int BMCexternalrun(const char *name, std::string &out) {
   time_t deadline = BMCdeadline();
   int status = 0;
   for (int attempt = 0; attempt < 2; attempt++) {
-    std::remove("logsat.cex");
+    std::string pbs = utilworkfile("logpbs.tmp"), cex = utilworkfile("logsat.cex"),
+                log = utilworkfile("logsat.tmp");
+    std::remove(cex.c_str());
     // SOLVER logpbs.tmp logsat.cex > logsat.tmp
-    std::vector<std::string> args = {BMCsolverprog, "logpbs.tmp"};
-    if (!BMConearg) args.push_back("logsat.cex");
-    status = BMCrun(args, "logsat.tmp", deadline);
+    std::vector<std::string> args = {BMCsolverprog, pbs};
+    if (!BMConearg) args.push_back(cex);
+    status = BMCrun(args, log.c_str(), deadline);
     if (status < 0) return -1;
-    out = BMCslurp("logsat.tmp");
+    out = BMCslurp(log.c_str());
     int answer = status == 10 || status == 20 ? status : BMCsline(out);
     if (answer) return answer;
     if (BMConearg) break;
@@ -190,9 +193,10 @@ int BMCexternalrun(const char *name, std::string &out) {
 
 // 10 satisfiable, 20 unsatisfiable, 0 no answer, -1 deadline.
 static int BMCexternal(const char *name, const CNFmodel &cnf, std::string &out) {
-  FILE *f = std::fopen("logpbs.tmp", "w");
+  std::string pbs = utilworkfile("logpbs.tmp");
+  FILE *f = std::fopen(pbs.c_str(), "w");
   if (!f) {
-    std::printf("ERROR:      cannot create %s\n", "logpbs.tmp");
+    std::printf("ERROR:      cannot create %s\n", pbs.c_str());
     return 0;
   }
   cnfmodelwrite(cnf, f);
@@ -214,7 +218,7 @@ int SOLVEapply(const char *solvername, CNFmodel &cnf, int direction, std::vector
     sat = a == 10;
     if (sat && model && direction == 0) {
       std::vector<int8_t> v;
-      if (SATreadsolution(out, cnf.nv, v) || SATreadsolution(BMCslurp("logsat.cex"), cnf.nv, v))
+      if (SATreadsolution(out, cnf.nv, v) || SATreadsolution(BMCslurp(utilworkfile("logsat.cex").c_str()), cnf.nv, v))
         *model = std::move(v);
     }
   } else {
@@ -268,7 +272,7 @@ int satbmc(tree *property, tree *program, tree *, tree *constraints, int nbits) 
       try {
         std::unique_ptr<BMCproblem> p = bp2s(program, constraints, property, nbits, k, dir, 0);
         if (dump) {
-          std::string name = BMCdumpname(dir, k);
+          std::string name = utilworkfile(BMCdumpname(dir, k).c_str());
           if (FILE *f = std::fopen(name.c_str(), "w")) {
             cnfmodelwrite(p->cnf, f);
             std::fclose(f);

@@ -10,6 +10,7 @@
 #include "bmc/bp2q.h"
 #include "formula/tlf.h"
 #include "opt/opt.h"
+#include "tree/tree.h"
 #include "qbf/qbf.h"
 
 
@@ -107,9 +108,10 @@ int SOLVEapplyq(const char *solvername, qmd *root, qmdata &qd, int direction) {
   SOLVEstop = 0;
   int r;
   if (external(solvername)) {
-    FILE *f = std::fopen("logpbs.tmp", "w");
+    std::string pbs = utilworkfile("logpbs.tmp");
+    FILE *f = std::fopen(pbs.c_str(), "w");
     if (!f) {
-      std::printf("ERROR:      cannot create %s\n", "logpbs.tmp");
+      std::printf("ERROR:      cannot create %s\n", pbs.c_str());
       freeqmdata(root);
       SOLVEstop = BMC_FAILED;
       return BMC_UNKNOWN;
@@ -155,12 +157,12 @@ static void writefile(const std::string &name, const qmd *root, const qmdata &d,
 // Dump mode: the QBF text, its QDIMACS form beside it, and for blocks of
 // one kind the CNF a SAT solver decides ('a': of the negation).
 static void qbfdump(qmd *root, const qmdata &d, int dir, int k) {
-  std::string name = BMCdumpname(dir, k);
+  std::string name = utilworkfile(BMCdumpname(dir, k).c_str());
   writefile(name, root, d, qmdwrite);
   writefile(name + ".qdimacs", root, d, qmdwriteqdimacs);
   int t = md2treetype(root);
   if (t == 1) mdnegate(root);
-  if (t == 1 || t == 2) writefile(BMCdumpname(dir, k, t == 1 ? 'a' : 'e'), root, d, qmdwritecnf);
+  if (t == 1 || t == 2) writefile(utilworkfile(BMCdumpname(dir, k, t == 1 ? 'a' : 'e').c_str()), root, d, qmdwritecnf);
 }
 
 // ---- the bound loop

@@ -69,7 +69,7 @@ void c2v(const char *cfile, const char *spfile, const char *fspfile) {
       std::exit(0);
     }
   c2vout o = C2Vtranslate(src, C2Vreadsp(sp), fsp);
-  C2Vwritefile("c2v.log", o.log + o.error);
+  C2Vwritefile(utilworkfile("c2v.log"), o.log + o.error);
   if (!o.error.empty()) {
     std::fputs(o.error.c_str(), stdout);
     std::fflush(stdout);

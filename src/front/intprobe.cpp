@@ -17,10 +17,11 @@
 #include "front/int.h"
 #include "front/progint.h"
 #include "opt/opt.h"
+#include "tree/tree.h"
 
 bool F2Pprobing = false;
 
-static std::string F2Plogname(int w) { return ".log" + std::to_string(w) + ".tmp"; }
+static std::string F2Plogname(int w) { return utilworkfile((".log" + std::to_string(w) + ".tmp").c_str()); }
 
 // Seconds of the time limit still left (PAR_tm > 0); the engines stop once
 // more seconds than the limit have passed.

@@ -1,6 +1,9 @@
 // Entry point of the checker: one verification from command line to verdict.
 // Stages that are not part of this build end the run honestly after the last
 // stage that is, with status 0 and no verdict.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,10 +47,27 @@
 // "logtmp.tmp" starts empty for its producers; "loglmt.tmp" stays open as the
 // trace.  A log that cannot be created is reported and the run goes on without it.
 static void MAINopenlogs() {
-  if (FILE *f = std::fopen("logtmp.tmp", "w")) std::fclose(f);
-  else std::printf("ERROR:      cannot create %s\n", "logtmp.tmp");
-  lmtlog = std::fopen("loglmt.tmp", "w");
-  if (!lmtlog) std::printf("ERROR:      cannot create %s\n", "loglmt.tmp");
+  std::string tmp = utilworkfile("logtmp.tmp"), lmt = utilworkfile("loglmt.tmp");
+  if (FILE *f = std::fopen(tmp.c_str(), "w")) std::fclose(f);
+  else std::printf("ERROR:      cannot create %s\n", tmp.c_str());
+  lmtlog = std::fopen(lmt.c_str(), "w");
+  if (!lmtlog) std::printf("ERROR:      cannot create %s\n", lmt.c_str());
+}
+
+// -wd DIR: the work files go there; DIR and its missing parents are made.
+// One that cannot be made is reported, and each work file then says so too.
+static void MAINworkdir(const std::string &dir) {
+  utilworkdir = dir;
+  for (size_t at = 1; !dir.empty(); at++) {
+    at = dir.find('/', at);
+    std::string part = dir.substr(0, at);
+    struct stat st;
+    if (stat(part.c_str(), &st) != 0 && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      std::printf("ERROR:      cannot create %s\n", part.c_str());
+      return;
+    }
+    if (at == std::string::npos) return;
+  }
 }
 
 // A labelled tree in the trace log.
@@ -170,6 +190,7 @@ static void MAINcheckdepth(const tree *f) {
 }
 
 int main(int argc, char **argv) {
+  MAINworkdir(PARworkdir(argc, argv));
   MAINopenlogs();
   std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
   t0 = std::time(nullptr);

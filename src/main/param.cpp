@@ -47,7 +47,11 @@ void PARhelp() {
   std::printf("-ignore fairness  : %s\n", "Ignores Fairness Specifications");
 }
 
+// Set while PARworkdir scans: nothing is printed and help does not end the run.
+static bool PARquiet = false;
+
 static void PARwarn(const char *opt) {
+  if (PARquiet) return;
   std::printf("warning: invalid option, ignored: %s\n", opt);
 }
 
@@ -94,6 +98,7 @@ int param0(char **argv, int i) {
   const char *a = argv[i];
   const char *next = argv[i + 1];
   if (PARishelp(a)) {
+    if (PARquiet) return 0;
     PARhelp();
     utilexit(0);
   }
@@ -191,25 +196,22 @@ int param2(char **argv, int i) {
   return 0;
 }
 
-// Limits.
+// Limits and result files.
 int param3(char **argv, int i) {
   const char *a = argv[i];
   const char *next = argv[i + 1];
-  if (std::strcmp(a, "-M") || !next) {
+  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-json") || !std::strcmp(a, "-wd");
+  if (!takes || !next) {
     PARwarn(a);
     return 0;
   }
-  PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
+  if (!std::strcmp(a, "-M")) PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
+  else if (!std::strcmp(a, "-json")) PARjson = next;
+  else PARwd = next;
   return 1;
 }
 
-const char *mainparameters(int argc, char **argv) {
-  if (argc < 2) return nullptr;
-  // A model file is never named like a help request: "lumet -h" asks for help.
-  if (PARishelp(argv[argc - 1])) {
-    PARhelp();
-    utilexit(0);
-  }
+static void PARscan(int argc, char **argv) {
   for (int i = 1; i < argc - 1; i++) {
     const char *a = argv[i];
     if (a[0] != '-') continue;
@@ -227,5 +229,25 @@ const char *mainparameters(int argc, char **argv) {
     }
     if (param0(argv, i)) i++;  // consumed its argument (possibly the model file, still returned)
   }
+}
+
+const char *mainparameters(int argc, char **argv) {
+  if (argc < 2) return nullptr;
+  // A model file is never named like a help request: "lumet -h" asks for help.
+  if (PARishelp(argv[argc - 1])) {
+    PARhelp();
+    utilexit(0);
+  }
+  PARscan(argc, argv);
   return argv[argc - 1];
+}
+
+std::string PARworkdir(int argc, char **argv) {
+  PARdefaults();
+  PARquiet = true;
+  if (argc >= 2) PARscan(argc, argv);
+  PARquiet = false;
+  std::string wd = PARwd;
+  PARdefaults();
+  return wd;
 }

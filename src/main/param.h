@@ -8,6 +8,11 @@
 // or null without arguments.  Help ends the process with status 0.
 const char *mainparameters(int argc, char **argv);
 
+// The -wd directory of a command line, decoded exactly as mainparameters
+// decodes it but silently and without ending at a help request: the work
+// files are opened before the command line is parsed.  Leaves the defaults.
+std::string PARworkdir(int argc, char **argv);
+
 // The three decoder stages: argv[i] is the option; returns 1 when argv[i+1]
 // was consumed.  A stage passes what it does not know to the next one.
 int param0(char **argv, int i);

@@ -4,6 +4,8 @@
 lumopt op0 = {PARENG_TBD, PARSEL_ALL, 0, 0, 0, -1, "", nullptr, nullptr, nullptr, 0, 1000, nullptr, nullptr};
 int PAR_tm = 0;
 int PAR_mem = 0;
+std::string PARjson;
+std::string PARwd;
 int PAR_debug = 0;
 int opDFTT = 0;
 int Xce = 0;
@@ -19,6 +21,8 @@ void PARdefaults() {
   op0.bound = 1000;
   PAR_tm = 0;
   PAR_mem = 0;
+  PARjson.clear();
+  PARwd.clear();
   PAR_debug = 0;
   opDFTT = 0;
   Xce = 0;

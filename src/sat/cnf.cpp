@@ -290,12 +290,12 @@ CNFmstruct model2mstruct(const CNFmodel &m) {
 // ---- log
 
 void SATlogopen() {
-  FILE *f = fopen(SATLOGNAME, "w");
+  FILE *f = fopen(utilworkfile(SATLOGNAME).c_str(), "w");
   if (f) fclose(f);
 }
 
 void writelog(const char *name, const int32_t *l, size_t n) {
-  FILE *f = fopen(SATLOGNAME, "a");
+  FILE *f = fopen(utilworkfile(SATLOGNAME).c_str(), "a");
   if (!f) return;
   fprintf(f, "%s\n", name);
   for (size_t i = 0; i < n; i++) {

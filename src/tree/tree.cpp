@@ -24,8 +24,15 @@ void utilexit(int status) {
 
 int Xlog = 0;
 
+std::string utilworkdir;
+
+std::string utilworkfile(const char *name) {
+  if (utilworkdir.empty()) return name;
+  return utilworkdir.back() == '/' ? utilworkdir + name : utilworkdir + "/" + name;
+}
+
 FILE *utillogopen(const char *name, const char *mode) {
-  return Xlog ? nullptr : fopen(name, mode);
+  return Xlog ? nullptr : fopen(utilworkfile(name).c_str(), mode);
 }
 
 void utilerror(const char *tag) {

@@ -36,7 +36,13 @@ extern FILE *lmtlog;
 // 1: the process writes no log files (a child of the integer-width probe
 // writes only its output file).
 extern int Xlog;
-// Opens a log file of the working directory; null when Xlog is set or the
+// Directory of the run's work files (-wd), empty for the working directory;
+// every library names its logs, solver files and dumps through utilworkfile,
+// so runs with different work directories do not share a file.
+extern std::string utilworkdir;
+// name inside the work directory: "DIR/name", or name itself without one.
+std::string utilworkfile(const char *name);
+// Opens a log file of the work directory; null when Xlog is set or the
 // file cannot be opened.
 FILE *utillogopen(const char *name, const char *mode);
 

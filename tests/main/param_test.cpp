@@ -81,7 +81,13 @@ TEST(mainparameters, OptionTable) {
       {{"-T5s", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 5); }},
       {{"-T5sx", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 300); }},
       {{"-Ts", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 0); }},
-      {{"-M", "200", "m.lum"}, "", [] { EXPECT_EQ(PAR_mem, 200); }},
+      {{"-M", "200", "-json", "r.json", "-wd", "w", "m.lum"}, "", [] {
+         EXPECT_EQ(PAR_mem, 200);
+         EXPECT_EQ(PARjson, "r.json");
+         EXPECT_EQ(PARwd, "w");
+       }},
+      {{"-wd", "m.lum"}, "", [] { EXPECT_EQ(PARwd, "m.lum"); }},
+      {{"-json", "-wd", "w", "m.lum"}, "", [] { EXPECT_EQ(PARjson, "-wd"); EXPECT_EQ(PARwd, ""); }},
       {{"-M", "m.lum"}, "", [] { EXPECT_EQ(PAR_mem, 0); }},
       {{"-d", "-d", "-d", "m.lum"}, "", [] { EXPECT_EQ(PAR_debug, 3); }},
       {{"-dd", "m.lum"}, W + "-dd\n", [] { EXPECT_EQ(PAR_debug, 0); }},
@@ -197,6 +203,35 @@ TEST(mainparameters, DecoderStagesReportConsumption) {
   EXPECT_EQ(param0(v4, 0), 0);
   std::fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), W + "-bound\n");
+}
+
+// The work directory is found before the logs open: by the decoder's own
+// consumption rules, silently, and with every default left in place.
+TEST(PARworkdir, DecodedAsTheRealScanWithoutSideEffects) {
+  const struct {
+    std::vector<std::string> args;
+    std::string wd;
+  } rows[] = {
+      {{"-wd", "w", "m.lum"}, "w"},
+      {{"-ck", "-wd", "w", "m.lum"}, ""},           // -ck takes "-wd"
+      {{"-v", "9", "-wd", "w", "m.lum"}, "w"},      // a refused order file is not taken
+      {{"-h", "-bogus", "-wd", "w", "m.lum"}, "w"},  // no help, no warning
+      {{"-wd", "a", "-wd", "b", "m.lum"}, "b"},
+      {{"m.lum"}, ""},
+  };
+  for (const auto &r : rows) {
+    std::vector<std::string> store = r.args;
+    store.insert(store.begin(), "lumet");
+    std::vector<char *> argv;
+    for (auto &a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    std::string wd = PARworkdir((int)store.size(), argv.data());
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << store[1];
+    EXPECT_EQ(wd, r.wd) << store[1];
+    EXPECT_TRUE(PARwd.empty() && PARdefs.empty() && op0.prop == PARSEL_ALL) << store[1];
+  }
 }
 
 TEST(PARatoi, DecimalConversion) {
