@@ -196,17 +196,16 @@ int param2(char **argv, int i) {
   return 0;
 }
 
-// Limits and result files.
+// Limits and the work directory.
 int param3(char **argv, int i) {
   const char *a = argv[i];
   const char *next = argv[i + 1];
-  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-json") || !std::strcmp(a, "-wd");
+  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-wd");
   if (!takes || !next) {
     PARwarn(a);
     return 0;
   }
   if (!std::strcmp(a, "-M")) PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
-  else if (!std::strcmp(a, "-json")) PARjson = next;
   else PARwd = next;
   return 1;
 }

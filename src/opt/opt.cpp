@@ -4,7 +4,6 @@
 lumopt op0 = {PARENG_TBD, PARSEL_ALL, 0, 0, 0, -1, "", nullptr, nullptr, nullptr, 0, 1000, nullptr, nullptr};
 int PAR_tm = 0;
 int PAR_mem = 0;
-std::string PARjson;
 std::string PARwd;
 int PAR_debug = 0;
 int opDFTT = 0;
@@ -21,7 +20,6 @@ void PARdefaults() {
   op0.bound = 1000;
   PAR_tm = 0;
   PAR_mem = 0;
-  PARjson.clear();
   PARwd.clear();
   PAR_debug = 0;
   opDFTT = 0;

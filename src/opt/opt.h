@@ -47,7 +47,6 @@ struct lumopt {
 extern lumopt op0;
 extern int PAR_tm;       // time limit in seconds, 0 = none
 extern int PAR_mem;      // -M: memory limit of the node store and the solvers in MB, 0 = none
-extern std::string PARjson;   // -json: file of the machine-readable result, empty = none
 extern std::string PARwd;     // -wd: directory of the work files, empty = working directory
 extern int PAR_debug;    // debug level: number of -d options
 extern int opDFTT;       // built-in property: 0 none, 1 deadlock-freeness, 2 totalness

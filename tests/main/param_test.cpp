@@ -81,13 +81,11 @@ TEST(mainparameters, OptionTable) {
       {{"-T5s", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 5); }},
       {{"-T5sx", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 300); }},
       {{"-Ts", "m.lum"}, "", [] { EXPECT_EQ(PAR_tm, 0); }},
-      {{"-M", "200", "-json", "r.json", "-wd", "w", "m.lum"}, "", [] {
+      {{"-M", "200", "-wd", "w", "m.lum"}, "", [] {
          EXPECT_EQ(PAR_mem, 200);
-         EXPECT_EQ(PARjson, "r.json");
          EXPECT_EQ(PARwd, "w");
        }},
       {{"-wd", "m.lum"}, "", [] { EXPECT_EQ(PARwd, "m.lum"); }},
-      {{"-json", "-wd", "w", "m.lum"}, "", [] { EXPECT_EQ(PARjson, "-wd"); EXPECT_EQ(PARwd, ""); }},
       {{"-M", "m.lum"}, "", [] { EXPECT_EQ(PAR_mem, 0); }},
       {{"-d", "-d", "-d", "m.lum"}, "", [] { EXPECT_EQ(PAR_debug, 3); }},
       {{"-dd", "m.lum"}, W + "-dd\n", [] { EXPECT_EQ(PAR_debug, 0); }},
