@@ -372,7 +372,10 @@ int TBDclck(tbd f) {
   return k;
 }
 
-uint64_t TBDgcmin = 1u << 23;
+// A small trigger keeps the unique table and the cache within the processor
+// caches while an iteration's live set is small (a counter's frontier): an
+// 8M-cell trigger let the tables grow to hundreds of MB of missed lines.
+uint64_t TBDgcmin = 1u << 18;
 double TBDgcgrowth = 2;
 static uint64_t gcnext;              // TBDgcgrowth times the cells live after the last collection
 
