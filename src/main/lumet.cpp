@@ -23,6 +23,7 @@
 #include "main/report.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
+#include "symbolic/cexpath.h"
 #include "symbolic/dmc.h"
 #include "tbd/tbdbw.h"
 #include "tbd/tbdmm.h"
@@ -115,8 +116,15 @@ static void MAINlimits() {
 }
 
 // At debug level 1 a true property still gets a trace, to its latest layer.
+// A backward check leaves no store but a trace of its own, written silently.
 static void MAINcounterexample(int c, const std::string &model) {
-  if (Xce || !ggt->cex) return;
+  if (Xce) return;
+  if (!ggt->cex) {
+    if (!CEXpathget()) return;
+    CEXpathwrite(ggb->bprogram->vlist, model);
+    if (op0.cfile) C2Vcexannotate(CEXfilename(model));
+    return;
+  }
   if (PAR_debug == 1 && c == 1) {
     if (!ggt->cex->targets.empty()) {
       TBDdr(ggt->cex->targets[0]);
@@ -291,7 +299,10 @@ int main(int argc, char **argv) {
     // a contract's assumption must hold at every reachable call
     if (PROCcontracts(ggb->modules)) TBDrset(ggt->init);
   }
+  // no trace under a limit: building it must not cost the computed verdict
+  CEXpathwanted = !Xce && op0.prop != PARSEL_INTW && !PAR_tm && !PAR_mem;
   int c = opDFTT ? dmcDFTT(opDFTT) : dmc(prop, op0.alg);
+  CEXpathwanted = 0;
   if (PAR_debug >= 1)
     if (FILE *f = TBDlog()) {  // where the engine's time went
       TBDstatswrite(f);

@@ -15,6 +15,7 @@
 #include "opt/opt.h"
 #include "symbolic/bp2t.h"
 #include "symbolic/cex.h"
+#include "symbolic/cexpath.h"
 
 constexpr int DMCSEEN = -1;         // seen-key of the convergence test
 
@@ -287,7 +288,9 @@ tbd m2prop(tree *f) {
     r = TPfml(ggt, f);
     if (r == TBDnull) utilerror("m2prop");
   }
-  return DMCkept(r);
+  r = DMCkept(r);
+  CEXpathnote(f, r);
+  return r;
 }
 
 // U stops growing exactly when a step finds no state outside it: the states
@@ -373,6 +376,7 @@ tbd TBDrset(tbd init) {
 
 int dmc(tree *formula, int code) {
   DMClogstart("DMCstart");
+  CEXpathreset();
   if (!formula) utilerror("m2prop");
   tree *f = TLFnnf(DMCcopy(formula));
   int res;
@@ -390,12 +394,14 @@ int dmc(tree *formula, int code) {
     } else {
       tbd goal = TBDcn(m2prop(p), fair);
       res = optDMCef(TBDcn(fair, ggt->init), goal);
+      if (res) CEXpathbuild(f, 1);
     }
   } else {
     tree *nf = DMCnegcopy(f);
     tbd n = m2prop(nf);
-    treefree(nf);
     res = TBDmp(TBDcn(ggt->init, n));
+    CEXpathbuild(res ? f : nf, res);
+    treefree(nf);
   }
   treefree(f);
   for (tbd a : DMCatoms) TBDdr(a);
