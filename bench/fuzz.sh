@@ -19,6 +19,7 @@ ninja -C "$b" -j2 $(for t in $targets; do echo fuzz_$t; done) >/dev/null
 seeds() {
   case $1 in
     front) echo "$root/tests/acceptance/examples/models" "$root/examples" ;;
+    c2v) ls -d /work/shared/examples/models "$root/examples" 2>/dev/null ;;
     *) [ -d "$root/fuzz/seeds/$1" ] && echo "$root/fuzz/seeds/$1" ;;
   esac
 }

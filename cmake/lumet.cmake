@@ -117,4 +117,6 @@ function(lumet_fuzz NAME)
   add_executable(fuzz_${NAME} ${CMAKE_SOURCE_DIR}/fuzz/${NAME}_fuzz.cpp)
   target_link_libraries(fuzz_${NAME} PRIVATE ${F_LIBS})
   target_link_options(fuzz_${NAME} PRIVATE -fsanitize=fuzzer)
+  # scratch files of a target, where it needs any, stay in the build tree
+  target_compile_definitions(fuzz_${NAME} PRIVATE LUMET_FUZZ_DIR="${CMAKE_BINARY_DIR}")
 endfunction()

@@ -6,12 +6,13 @@
 #include "fuzzrun.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  FUZZwrite("fuzz.lum", data, size);
-  FUZZwrite("logtmp.tmp", nullptr, 0);  // the front end appends its notes
-  FUZZrun([] {
+  static FUZZfile model("fuzz.lum");
+  const char *path = model.write(data, size);
+  Xlog = 1;  // the front end's notes are not checked: no log file per input
+  FUZZrun([path] {
     repinit();
     char name[16] = {0};
-    ggbrec *g = f2p0("fuzz.lum", 1, name, nullptr, 0);
+    ggbrec *g = f2p0(path, 1, name, nullptr, 0);
     f2p1(g->program);
     f2p1INFO(g);
     g->bprogram = p2bp(g->program);

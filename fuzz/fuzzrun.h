@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <string>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "tree/check.h"
 #include "tree/tree.h"
 
@@ -40,10 +43,29 @@ int FUZZrun(F f) {
   return status;
 }
 
-// Writes the input to a file of the working directory (the stages read files).
-inline void FUZZwrite(const char *path, const uint8_t *data, size_t size) {
-  if (FILE *f = std::fopen(path, "wb")) {
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+// The file a stage reads its input from.  In memory (memfd) where the system
+// has it, so an input costs no disk write and leaves nothing behind; else a
+// file of the fuzz build directory (never the working directory).
+class FUZZfile {
+ public:
+  explicit FUZZfile(const char *name) {
+#ifdef __linux__
+    fd_ = memfd_create(name, 0);
+#endif
+    path_ = fd_ >= 0 ? "/proc/self/fd/" + std::to_string(fd_) : std::string(LUMET_FUZZ_DIR "/") + name;
   }
-}
+  // Replaces the content; returns the path to open.
+  const char *write(const uint8_t *data, size_t size) {
+    if (fd_ >= 0) {
+      if (ftruncate(fd_, 0) == 0 && size) (void)!pwrite(fd_, data, size, 0);
+    } else if (FILE *f = std::fopen(path_.c_str(), "wb")) {
+      if (size) std::fwrite(data, 1, size, f);
+      std::fclose(f);
+    }
+    return path_.c_str();
+  }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
