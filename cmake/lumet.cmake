@@ -94,7 +94,7 @@ function(lumet_test FOLDER)
     endif()
   endforeach()
   list(TRANSFORM T_LIBS PREPEND lum_)
-  add_executable(test_${FOLDER} ${src})
+  add_executable(test_${FOLDER} ${src} ${CMAKE_SOURCE_DIR}/tests/exitguard.cpp)
   target_link_libraries(test_${FOLDER} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_${FOLDER} PRIVATE LUMET_BIN="$<TARGET_FILE:lumet>"
                              LUMET_SRC="${CMAKE_SOURCE_DIR}")

@@ -77,10 +77,10 @@ TEST_F(pipeline, VerdictsAndCounterexampleFiles) {
   } rows[] = {
       {{"-ck", "1", "-f"}, "FALSE", 255, true, true},
       {{"-ck", "1", "-f", "-Xce"}, "FALSE", 255, false, false},
-      {{"-ck", "1"}, "FALSE", 255, false, false},       // backward: no trace
+      {{"-ck", "1"}, "FALSE", 255, false, true},        // backward: written silently
       {{"-ck", "2", "-f"}, "TRUE", 1, false, false},
       {{"-ck", "2", "-f", "-d"}, "TRUE", 1, true, true},  // level 1 writes a trace anyway
-      {{"-ck", "3"}, "TRUE", 1, false, false},
+      {{"-ck", "3"}, "TRUE", 1, false, true},           // a witness
       {{"-ck", "df"}, "FALSE", 255, true, true},          // x = 3 is a deadlock
       {{"-ck", "df", "-Xce"}, "FALSE", 255, false, false},
   };

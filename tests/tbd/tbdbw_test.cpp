@@ -286,6 +286,9 @@ tbd addbit3(tsys *, tree *, tbd states) {   // procedure summary: sets bit 3
   procmask++;
   return TBDcn(TBDxb(5, states), TBDap(5));
 }
+tbd beforebit3(tsys *, tree *, tbd after) {   // its backward form
+  return TBDxb(5, TBDcn(after, TBDap(5)));
+}
 }  // namespace
 
 TEST(TBDimage, ProceduresWaitAndProgressLines) {
@@ -296,6 +299,7 @@ TEST(TBDimage, ProceduresWaitAndProgressLines) {
   auto t = buildsys({{any, [](unsigned s) { return s | 1; }}, {any, id, &call}, {any, [](unsigned s) { return s | 2; }}}, 0);
   ggt = t.get();
   TBDpc2tbdhook = addbit3;
+  TBDpc2tbdbwhook = beforebit3;
   tbd S = setof([](unsigned s) { return s == 0; }, 0);
   DMCprocedurewait = 1;
   EXPECT_EQ(ttof(TBDfw(S)), ttstates([](unsigned s) { return s == 1; }));
@@ -319,6 +323,7 @@ TEST(TBDimage, ProceduresWaitAndProgressLines) {
   EXPECT_EQ(progresslines, 4);
   TBDprogresshook = nullptr;
   TBDpc2tbdhook = nullptr;
+  TBDpc2tbdbwhook = nullptr;
   ggt = nullptr;
 }
 
