@@ -11,8 +11,8 @@
 
 namespace {
 
-std::string model(const std::string &trans, const std::string &spec) {
-  return "LUM\nVAR\n  x : 0..3;\nINIT\n  x = 0;\nTRANS\n  " + trans + "\nSPEC\n" + spec + "\n";
+std::string model(const std::string &trans, const std::string &props) {
+  return "LUM\nVAR\n  x : 0..3;\nINIT\n  x = 0;\nTRANS\n  " + trans + "\nSPEC\n" + props + "\n";
 }
 
 struct badcase {

@@ -141,9 +141,9 @@ const twin TWINS[] = {
 // pair, with and without -f and -ag; -ck df and -ck tt too.
 TEST(Procedure, InlineTwins) {
   for (const twin &t : TWINS) {
-    std::string text = t.proc, spec = text.substr(text.find("SPEC"));
+    std::string text = t.proc, props = text.substr(text.find("SPEC"));
     std::string p = model("p.lum", text);
-    std::string q = model("q.lum", t.inl + spec.substr(0, spec.find("PROCEDURE")));
+    std::string q = model("q.lum", t.inl + props.substr(0, props.find("PROCEDURE")));
     std::string v = t.verdicts;
     for (size_t k = 0; k < v.size(); k++) {
       std::string sel = k < 6 ? std::to_string(k + 1) : k == 6 ? "df" : "tt";
