@@ -28,6 +28,7 @@ extern char **environ;
 
 int SOLVEstop = 0;
 void (*BMCprogresshook)(int kind, int bound) = nullptr;
+bool (*BMCtracehook)() = nullptr;
 
 static void BMCprogress(int kind, int bound) {
   if (BMCprogresshook) BMCprogresshook(kind, bound);

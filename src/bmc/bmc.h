@@ -21,6 +21,9 @@ constexpr int BMC_UNKNOWN = 0;
 // Progress line of one finished problem (direction, bound); the driver sets
 // it to its reportprogress. Null prints nothing.
 extern void (*BMCprogresshook)(int kind, int bound);
+// Called where a refutation has no trace of the route's own; true when it
+// wrote one (and said so). Null: the route says that no trace is available.
+extern bool (*BMCtracehook)();
 
 // Entry point: verdict 1 true, -1 false, 0 unknown. Reads
 // and updates op0.engine (mode 8 becomes 1 or 2) and op0.bound (the bound

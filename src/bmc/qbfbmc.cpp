@@ -91,7 +91,7 @@ static void qbfcex(const std::vector<std::vector<int>> &st, const tree *property
         }
   }
   if (t.states.empty()) {
-    std::printf("INFO:       no trace is available for this refutation\n");
+    if (!(BMCtracehook && BMCtracehook())) std::printf("INFO:       no trace is available for this refutation\n");
     return;
   }
   std::printf("%s\n", "The property is false, preparing files ...");
@@ -221,7 +221,8 @@ int qbfbmc(tree *property, tree *program, tree *fairness, int nbits, tree *const
             progress(dir, k);
             if (!Xce && BMCcexprogram()) {
               if (internal) qbfcex(outerstates(chain, d, nbits), property);
-              else std::printf("INFO:       no trace is available for this refutation\n");
+              else if (!(BMCtracehook && BMCtracehook()))
+                std::printf("INFO:       no trace is available for this refutation\n");
             }
             op0.bound = k;
             return v;

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "bmc/bmc.h"
 #include "boolean/p2bp.h"
@@ -138,6 +140,69 @@ static void MAINcounterexample(int c, const std::string &model) {
   if (op0.cfile) C2Vcexannotate(CEXfilename(model));
 }
 
+// A bounded verdict whose route gives no trace (an existential property that
+// holds, or a refutation that the QBF path does not show by itself) gets one
+// from the decision-diagram engine: quietly, within a budget of its own, and
+// only when that engine reaches the same verdict. Not under -T or -M, whose
+// budget is the user's.
+constexpr time_t MAIN_TRACESECONDS = 10;
+constexpr uint64_t MAIN_TRACEBYTES = 1ull << 30;
+static tree *MAINtraceprop = nullptr;
+static std::string MAINtracemodel;
+static int MAINtraceverdict = 0;
+struct MAINtraceout {};
+
+static bool MAINexistential(const tree *f) {
+  std::vector<const tree *> stack{f};
+  while (!stack.empty()) {
+    const tree *t = stack.back();
+    stack.pop_back();
+    if (!t) continue;
+    if (t->text[0] == 'E' && !t->text[1] && t->right) return true;
+    stack.push_back(t->left);
+    stack.push_back(t->right);
+  }
+  return false;
+}
+
+static bool MAINtbdtrace() {
+  if (Xce || PAR_tm || PAR_mem || !MAINtraceprop || op0.prop == PARSEL_INTW) return false;
+  TBDlimits saved = TBDlim;
+  void (*progress)(int, int) = TBDprogresshook;
+  TBDlim.deadline = std::time(nullptr) + MAIN_TRACESECONDS;
+  TBDlim.maxbytes = MAIN_TRACEBYTES;
+  TBDlim.out = [](int) { throw MAINtraceout{}; };
+  TBDprogresshook = nullptr;
+  bool wrote = false;
+  try {
+    if (!ggt) ggt = prg2t(ggb->bprogram, nullptr);
+    CEXpathwanted = 1;
+    int c = dmc(MAINtraceprop, op0.alg);
+    CEXpathwanted = 0;
+    const std::string &model = MAINtracemodel;
+    if (2 * c - 1 != MAINtraceverdict) {
+      // the engines disagree: no trace rather than a wrong one
+    } else if (ggt->cex) {
+      if (c == 0) {
+        std::printf("%s\n", "The property is false, preparing files ...");
+        CEXwrite(ggt->cex, ggb->bprogram->vlist, model);
+        wrote = true;
+      }
+    } else if (CEXpathget()) {
+      if (c == 0) std::printf("%s\n", "The property is false, preparing files ...");
+      CEXpathwrite(ggb->bprogram->vlist, model);
+      wrote = true;
+    }
+    if (wrote && op0.cfile) C2Vcexannotate(CEXfilename(model));
+  } catch (const MAINtraceout &) {
+  } catch (const std::bad_alloc &) {
+  }
+  CEXpathwanted = 0;
+  TBDlim = saved;
+  TBDprogresshook = progress;
+  return wrote;
+}
+
 // After a failed overflow check: the first variable whose own check fails.
 static void MAINoverflowname() {
   for (size_t k = 0; k < F2Poverflowvars.size(); k++) {
@@ -165,7 +230,16 @@ static int MAINbounded(prg *bp, tree *prop, const std::string &model) {
   tree *f = TLFnnf(treecopy(prop));
   BMCsetcex(bp, model);
   BMCprogresshook = reportprogress;
+  MAINtraceprop = prop;
+  MAINtracemodel = model;
+  MAINtraceverdict = BMC_FALSE;
+  BMCtracehook = MAINtbdtrace;
   int v = bmc(f, spine, parts[3], bp->varc, bp->BOOLN);
+  BMCtracehook = nullptr;
+  if (v == BMC_TRUE && MAINexistential(f)) {
+    MAINtraceverdict = BMC_TRUE;
+    MAINtbdtrace();
+  }
   for (tree *n : {spine, s1, s2, s3}) n->left = nullptr;   // borrowed parts stay
   s3->right = nullptr;
   treefree(spine);

@@ -137,8 +137,14 @@ TEST(QbfCli, CounterexampleFile) {
             "--- TRANS 2 ---\n--- STATE 2 ---\na\t=0\nb\t=1\n",
             lumslurp(dir / "m.cex"));
   fs::remove(dir / "m.cex");
-  // the refutation of AG EF needs more than one path
+  // the refutation of AG EF needs more than one path: the decision-diagram
+  // engine writes the trace, except under a limit, whose budget is the user's
   r = runin(dir, "m.lum", {"-ck", "5", "-QBF"});
+  EXPECT_TRUE(contains(r.out, "The property is false, preparing files ...\n")) << r.out;
+  EXPECT_FALSE(contains(r.out, "no trace is available")) << r.out;
+  EXPECT_TRUE(fs::exists(dir / "m.cex"));
+  fs::remove(dir / "m.cex");
+  r = runin(dir, "m.lum", {"-ck", "5", "-QBF", "-T60s"});
   EXPECT_TRUE(contains(r.out, "INFO:       no trace is available for this refutation")) << r.out;
   EXPECT_FALSE(fs::exists(dir / "m.cex"));
   fs::remove_all(dir);
@@ -178,7 +184,8 @@ TEST(QbfCli, ExternalSolvers) {
   if (onpath("depqbf")) {
     lumrun r = runin(dir, "m.lum", {"-ck", "1", "-QBF", "-qbfsolver", "depqbf"});
     EXPECT_EQ("CONCLUSION: FALSE (time=T bound=2)", conclusion(r.out)) << r.out;
-    EXPECT_TRUE(contains(r.out, "INFO:       no trace is available for this refutation")) << r.out;
+    EXPECT_TRUE(contains(r.out, "The property is false, preparing files ...\n")) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "m.cex"));
     r = runin(dir, "m.lum", {"-ck", "2", "-QBF", "-qbfsolver", "depqbf"});
     EXPECT_EQ("CONCLUSION: TRUE (time=T bound=2)", conclusion(r.out)) << r.out;
   }

@@ -304,7 +304,7 @@ std::vector<std::string> split(const std::string &s, char sep) {
 // totalness and every holding existential one that leaves a trace leaves an
 // execution showing it. A C program is replayed on its translation, a
 // bounded trace as a path showing the property or its negation.
-constexpr int CASES = 66, TRACED = 26;
+constexpr int CASES = 66, TRACED = 32;
 TEST(Lumet, BundledExamples) {
   std::istringstream tsv(slurp(std::string(LUMET_SRC) + "/tests/acceptance/examples/expected.tsv"));
   std::string line;
