@@ -17,6 +17,8 @@ int dmc(tree *formula, int code);
 // 1 if the built-in property holds, 0 if not; kinds other than 1 and 2 are
 // fatal ("dmcDFTT"). A reachable deadlock leaves a counterexample store.
 int dmcDFTT(int kind);
+// 0: the deadlock check finds its reachable set breadth-first only (tests).
+extern int DMCchaining;
 
 // States satisfying a state formula / E of a path formula; kept as roots.
 // A formula outside the fragment (A F G p, E p, A(F p | G q)) is fatal ("m2prop").

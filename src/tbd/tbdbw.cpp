@@ -248,6 +248,26 @@ tbd TBDbw(tbd s) {
   return img[0];
 }
 
+// Chaining: each partition's image joins the reached set as soon as it is
+// known, so the partitions after it in the same sweep start from it. A sweep
+// applies every partition to the states added since the sweep before.
+tbd TBDfwchain(tbd s) {
+  tbd r = s, front = s;
+  for (;;) {
+    tbd start = r;
+    for (const tsyspart &p : ggt->parts) {
+      if (p.guard == TBDomg || p.guard == TBDnull) continue;
+      if (p.procedure) TBDerror("TBDfwchain");
+      tbd fresh = TBDcn(fwpart(p, front, nullptr), TBDng(r));
+      r = TBDds(r, fresh);
+      front = TBDds(front, fresh);
+      TBDsafepoint({s, start, r, front});
+    }
+    front = TBDcn(r, TBDng(start));
+    if (TBDmp(front)) return r;
+  }
+}
+
 tbd TBDfwSelectOne(tbd s, tbd target, int *index) {
   for (size_t i = 0; i < ggt->parts.size(); i++) {
     const tsyspart &p = ggt->parts[i];
