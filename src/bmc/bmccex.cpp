@@ -246,6 +246,7 @@ void BMCwritecex(const BMCtrace &t, tree *vlist, int V, const std::string &model
     std::printf("ERROR:      cannot create %s\n", name.c_str());
     return;
   }
+  CEXwritten = name;
   for (size_t j = 0; j < t.states.size(); j++) {
     if (j > 0) std::fprintf(out, "--- TRANS %i ---\n", t.labels[j - 1]);
     CEXwritevalues(out, (int)j, vlist, t.states[j], V);

@@ -932,10 +932,7 @@ void bp2sLTL(BMCproblem &p, const tree *init, const tree *trans, const tree *pro
 
 void bp2s0(BMCproblem &p, const tree *program, const tree *property) {
   int type = TLFnnftype(property);
-  if (type & TLF_HASE) {
-    std::fprintf(stderr, "%s error\n", "bp2s specificaiton problem");
-    std::exit(0);
-  }
+  if (type & TLF_HASE) utilerror("bp2s specificaiton problem");
   const tree *init = progpart(program, 1), *trans = progpart(program, 2);
   if (type & TLF_HASA) bp2sCTL(p, init, trans, property);
   else bp2sLTL(p, init, trans, property);

@@ -50,7 +50,8 @@ static void C2Vwritefile(const std::string &path, const std::string &text) {
   if (!f) {
     std::printf("ERROR:      cannot create %s\n", path.c_str());
     std::fflush(stdout);
-    std::exit(0);
+    utilwhy = "cannot create " + path;
+    utilexit(0);
   }
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
@@ -66,14 +67,17 @@ void c2v(const char *cfile, const char *spfile, const char *fspfile) {
     if (f && !C2Vreadfile(f, f == spfile ? sp : fsp)) {
       std::printf("ERROR:      %s not found\n", f);
       std::fflush(stdout);
-      std::exit(0);
+      utilwhy = std::string(f) + " not found";
+      utilexit(0);
     }
   c2vout o = C2Vtranslate(src, C2Vreadsp(sp), fsp);
   C2Vwritefile(utilworkfile("c2v.log"), o.log + o.error);
   if (!o.error.empty()) {
     std::fputs(o.error.c_str(), stdout);
     std::fflush(stdout);
-    std::exit(0);
+    utilwhy = o.error.substr(0, o.error.find_last_not_of('\n') + 1);
+    if (utilwhy.empty()) utilwhy = "C translation error";
+    utilexit(0);
   }
   C2Vwritefile(lum, o.lum);
   C2Vwritefile(luc, o.luc);

@@ -105,6 +105,7 @@ int F2Pintprobe(bool &child) {
   for (int w = 1; w <= F2P_INTMAXW; ++w) {
     if (PAR_tm > 0 && F2Pleft() < 0) {
       std::printf("INFO:       time limit reached in the int width probe at width %i\n", w);
+      PARlimitend = "time";
       F2Pprobeend(1);
     }
     std::string log = F2Plogname(w);
@@ -116,12 +117,14 @@ int F2Pintprobe(bool &child) {
     if (child) return w;
     if (pid < 0) {
       std::printf("ERROR:      cannot start the int width check (%s)\n", log.c_str());
+      utilwhy = "cannot start the int width check";
       F2Pprobeend(0);
     }
     bool late = false;
     int st = F2Pwait(pid, late);
     if (late) {
       std::printf("INFO:       time limit reached in the int width probe at width %i\n", w);
+      PARlimitend = "time";
       F2Pprobeend(1);
     }
     int code = st >= 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -131,6 +134,7 @@ int F2Pintprobe(bool &child) {
     if (!wider) {
       std::printf("INFO:       the int width check at width %i ended without an answer, see %s\n", w,
                   log.c_str());
+      utilwhy = "the int width check ended without an answer";
       F2Pprobeend(0);
     }
   }
@@ -138,6 +142,7 @@ int F2Pintprobe(bool &child) {
   const char *key = "INFO:       OVERFLOW=";
   std::string var = F2Plogline(log, key), cst = F2Plogline(log, "INFO:       CONSTANT=");
   std::fprintf(stderr, "%s error\n", "int too big");
+  utilwhy = "int too big error";
   if (!var.empty())
     std::printf("INFO:       int too big: %s still overflows at %i bits\n", var.c_str() + std::strlen(key),
                 F2P_INTMAXW);

@@ -20,6 +20,7 @@
 #include "front/f2p.h"
 #include "front/int.h"
 #include "front/prep.h"
+#include "main/json.h"
 #include "main/param.h"
 #include "main/proc.h"
 #include "main/report.h"
@@ -31,8 +32,11 @@
 #include "tbd/tbdmm.h"
 #include "tree/tree.h"
 
+static const char *const MAINversion = "lumet 1.43 - JAN 2013";
+
 // Every end of the run goes through here: the trace log is closed first.
 [[noreturn]] static void MAINend(int status) {
+  JSONwrite(status);
   std::fflush(stdout);
   if (lmtlog) {
     std::fclose(lmtlog);
@@ -95,8 +99,10 @@ static bool MAINhasprocedure(const modrec *m) {
 // limit strikes in the middle of a build whose pieces in flight cannot be
 // released, nor need to be: the process ends at once, its output flushed.
 [[noreturn]] static void MAINlimit(int kind) {
-  std::printf("INFO:       %s limit reached\n", kind == TBDLIM_TIME ? "time" : "memory");
+  PARlimitend = kind == TBDLIM_TIME ? "time" : "memory";
+  std::printf("INFO:       %s limit reached\n", PARlimitend.c_str());
   reportresult(VERDICT_UNKNOWN, BOUND_NONE);
+  JSONwrite(0);
   if (utilexithook) utilexithook(0);
   std::fflush(nullptr);
   if (lmtlog) std::fclose(lmtlog);
@@ -268,13 +274,21 @@ static void MAINcheckdepth(const tree *f) {
   if (d <= TLF_MAXDEPTH) return;
   std::printf("ERROR:      the property is nested too deeply (%i levels, at most %i)\n", d,
               TLF_MAXDEPTH);
+  utilwhy = "the property is nested too deeply";
   MAINend(0);
 }
 
+// The ends through utilexit (errors, help, the stages' own ends) write the
+// result file too.
+static void MAINexithook(int status) { JSONwrite(status); }
+
 int main(int argc, char **argv) {
+  JSONbegin(argc, argv);
+  JSONrun.version = MAINversion;
+  utilexithook = MAINexithook;
   MAINworkdir(PARworkdir(argc, argv));
   MAINopenlogs();
-  std::printf("VERSION:    lumet 1.43 - JAN 2013\n");
+  std::printf("VERSION:    %s\n", MAINversion);
   t0 = std::time(nullptr);
   utiltime(0);
 
@@ -286,6 +300,7 @@ int main(int argc, char **argv) {
     MAINend(0);
   }
   std::string model = arg;
+  JSONrun.model = model;
   MAINlimits();
 
   if (op0.cfile) {
@@ -295,7 +310,12 @@ int main(int argc, char **argv) {
   if (PAR_debug >= 6) MAINend(0);  // levels past 6 stop as early as 6
 
   std::printf("FILE:       %s\n", model.c_str());
-  if (!fileok(model) || PAR_debug == 5) MAINend(0);
+  JSONrun.model = model;
+  if (!fileok(model)) {
+    utilwhy = model + " not found";
+    MAINend(0);
+  }
+  if (PAR_debug == 5) MAINend(0);
 
   // a user's overflow check names an overflowing variable (the probe's widest too)
   F2Poverflownames = op0.prop == PARSEL_INTW;
@@ -305,6 +325,7 @@ int main(int argc, char **argv) {
   MAINdumpggb();
   if (PAR_debug == 4) MAINend(0);
   prg *p = ggb->program;
+  int propcount = listlength(MAINproperties(p->prog)), allprops = op0.prop == PARSEL_ALL;
 
   if (op0.prop == PARSEL_ALL) {
     specmerge21(MAINproperties(p->prog));
@@ -318,13 +339,20 @@ int main(int argc, char **argv) {
 
   if (opDFTT == 1) {
     std::printf("PROPERTY:   deadlock-freeness\n");
+    JSONrun.written = JSONrun.checked = "deadlock-freeness";
   } else if (opDFTT == 2) {
     std::printf("PROPERTY:   tr-totalness\n");
+    JSONrun.written = JSONrun.checked = "tr-totalness";
   } else if (op0.name[0] != PARAG_HARNESS) {
     tree *sel = mgetp(p->prog, op0.prop, 1);
     if (!sel) {
       reportresult(VERDICT_UNKNOWN, 0);
       MAINend(0);
+    }
+    if (!PARjson.empty()) {
+      JSONrun.checked = treewritetext(sel);
+      JSONrun.written = JSONspectext(file2string(model), allprops ? 0 : op0.prop < 0 ? 1 : op0.prop,
+                                     propcount);
     }
     MAINcheckdepth(sel);
   }
@@ -359,8 +387,10 @@ int main(int argc, char **argv) {
   if (op0.engine != PARENG_TBD) {
     if (opDFTT) MAINnotbuilt("bounded checking of built-in properties");
     int v = MAINbounded(ggb->bprogram, prop, model);
-    if (v == BMC_UNKNOWN && (BMCtimeup() || SOLVEstop == BMC_LIMIT))
-      std::printf("INFO:       %s limit reached\n", BMCtimeup() || !PAR_mem ? "time" : "memory");
+    if (v == BMC_UNKNOWN && (BMCtimeup() || SOLVEstop == BMC_LIMIT)) {
+      PARlimitend = BMCtimeup() || !PAR_mem ? "time" : "memory";
+      std::printf("INFO:       %s limit reached\n", PARlimitend.c_str());
+    }
     reportresult(v, op0.bound);
     MAINend(v);
   }

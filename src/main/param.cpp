@@ -196,17 +196,20 @@ int param2(char **argv, int i) {
   return 0;
 }
 
-// Limits and the work directory.
+// Limits, the work directory and the result file.
 int param3(char **argv, int i) {
   const char *a = argv[i];
   const char *next = argv[i + 1];
-  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-wd");
+  bool takes = !std::strcmp(a, "-M") || !std::strcmp(a, "-wd") || !std::strcmp(a, "-json");
+  // the result file never takes the model's name: it would be written over the model
+  if (!std::strcmp(a, "-json") && next && !argv[i + 2]) takes = false;
   if (!takes || !next) {
     PARwarn(a);
     return 0;
   }
   if (!std::strcmp(a, "-M")) PAR_mem = PARatoi(next) < 0 ? 0 : PARatoi(next);
-  else PARwd = next;
+  else if (!std::strcmp(a, "-wd")) PARwd = next;
+  else PARjson = next;
   return 1;
 }
 

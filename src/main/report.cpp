@@ -11,6 +11,8 @@
 
 static int MAINelapsed() { return (int)std::difftime(std::time(nullptr), t0); }
 
+repline REPlast = {false, 0, BOUND_NONE};
+
 int reportresult(int v, int bound) {
   int t = MAINelapsed();
   if (v == VERDICT_TRUE) {
@@ -23,6 +25,7 @@ int reportresult(int v, int bound) {
   }
   if (bound >= -1) std::printf(" (time=%i bound=%i)\n", t, bound);
   else std::printf(" (time=%i sec)\n", t);
+  REPlast = {true, v, bound >= -1 ? bound : BOUND_NONE};
   std::fflush(stdout);
   return v;
 }

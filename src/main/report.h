@@ -13,6 +13,15 @@ constexpr int BOUND_NONE = -2;   // reportresult: print seconds only
 // Prints the verdict line and returns v.
 int reportresult(int v, int bound);
 
+// The last verdict line printed: its verdict and the bound it shows
+// (BOUND_NONE when it shows seconds only); printed is false before one.
+struct repline {
+  bool printed;
+  int verdict;
+  int bound;
+};
+extern repline REPlast;
+
 // Progress line of the engines: kind 0 "----------", kind 1 with the bound.
 // Silent while a built-in property is being decided.
 void reportprogress(int kind, int bound);

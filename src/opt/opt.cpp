@@ -5,6 +5,8 @@ lumopt op0 = {PARENG_TBD, PARSEL_ALL, 0, 0, 0, -1, "", nullptr, nullptr, nullptr
 int PAR_tm = 0;
 int PAR_mem = 0;
 std::string PARwd;
+std::string PARjson;
+std::string PARlimitend;
 int PAR_debug = 0;
 int opDFTT = 0;
 int Xce = 0;
@@ -21,6 +23,8 @@ void PARdefaults() {
   PAR_tm = 0;
   PAR_mem = 0;
   PARwd.clear();
+  PARjson.clear();
+  PARlimitend.clear();
   PAR_debug = 0;
   opDFTT = 0;
   Xce = 0;

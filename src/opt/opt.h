@@ -48,6 +48,8 @@ extern lumopt op0;
 extern int PAR_tm;       // time limit in seconds, 0 = none
 extern int PAR_mem;      // -M: memory limit of the node store and the solvers in MB, 0 = none
 extern std::string PARwd;     // -wd: directory of the work files, empty = working directory
+extern std::string PARjson;   // -json: the result file, empty = none
+extern std::string PARlimitend;   // "time" or "memory" once that limit has ended the run
 extern int PAR_debug;    // debug level: number of -d options
 extern int opDFTT;       // built-in property: 0 none, 1 deadlock-freeness, 2 totalness
 extern int Xce;          // 1: write no counterexample files

@@ -130,6 +130,8 @@ std::string CEXfilename(const std::string &model) {
   return stem + ".cex";
 }
 
+std::string CEXwritten;
+
 void CEXwrite(cexstore *s, tree *vlist, const std::string &model) {
   if (!s || (s->layers.empty() && s->targets.empty())) return;
   std::string name = CEXfilename(model);
@@ -138,6 +140,7 @@ void CEXwrite(cexstore *s, tree *vlist, const std::string &model) {
     std::printf("ERROR:      cannot create %s\n", name.c_str());
     return;
   }
+  CEXwritten = name;
   std::vector<int> labels;
   CEXselect(s, labels);
   int count = (int)s->layers.size();

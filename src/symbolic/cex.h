@@ -34,5 +34,7 @@ std::string CEXrename(const char *name);
 // "<model path without its last extension>.cex"; the extension is looked for
 // in the last path component only.
 std::string CEXfilename(const std::string &model);
+// The counterexample file this run wrote last (any engine), empty before one.
+extern std::string CEXwritten;
 // Writes the counterexample file of the store; nothing for an empty store.
 void CEXwrite(cexstore *s, tree *vlist, const std::string &model);

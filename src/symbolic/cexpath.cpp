@@ -226,6 +226,7 @@ void CEXpathwrite(tree *vlist, const std::string &model) {
     std::printf("ERROR:      cannot create %s\n", name.c_str());
     return;
   }
+  CEXwritten = name;
   int n = ggt->n;
   for (size_t j = 0; j < last->states.size(); j++) {
     if (j > 0) std::fprintf(out, "--- TRANS %i ---\n", last->labels[j - 1]);

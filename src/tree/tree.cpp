@@ -16,6 +16,7 @@
 
 FILE *lmtlog = nullptr;
 void (*utilexithook)(int status) = nullptr;
+std::string utilwhy;
 
 void utilexit(int status) {
   if (utilexithook) utilexithook(status);
@@ -40,6 +41,7 @@ void utilerror(const char *tag) {
   if (lmtlog) fflush(lmtlog);
   fprintf(stderr, "%s error\n", tag);
   fflush(stderr);
+  utilwhy = std::string(tag) + " error";
   utilexit(0);
 }
 

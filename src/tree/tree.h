@@ -22,6 +22,9 @@ struct tree {
 // to get back to its entry.
 [[noreturn]] void utilexit(int status);
 extern void (*utilexithook)(int status);
+// Why the run ends in an error ("<tag> error" from utilerror, or a message of
+// the stage that ends it); empty otherwise.  Read by the driver's result file.
+extern std::string utilwhy;
 // Empties the library's scratch state (walk stacks, parse depth, list
 // cursors), which a run that unwound from utilexithook may leave behind.
 void treereset();
@@ -120,6 +123,7 @@ tree *string2tree(char *text);                           // text is overwritten
 tree *string2tree(const std::string &text);              // parses a scratch copy
 tree *string2tree_local(char *text, const char *ops);
 void treewrite(const tree *t, FILE *out);
+std::string treewritetext(const tree *t);                // what treewrite prints
 int treewrites(const tree *t, std::string &buf, int pos);
 int treewritep(const tree *t, std::string &buf, int len, int mode);  // reads back as the same tree
 void treew(const tree *t);

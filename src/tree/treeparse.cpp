@@ -270,6 +270,17 @@ void treewrite(const tree *t, FILE *out) {
       });
 }
 
+std::string treewritetext(const tree *t) {
+  std::string s;
+  printtree(
+      t, false, [&s](const char *x) { s += x; },
+      [&s](const tree *n) {
+        s += ' ';
+        if (n->left && (n->text[0] == ';' || n->text[0] == '#')) s += '\n';
+      });
+  return s;
+}
+
 static void writes(const tree *t, std::string &buf) {
   printtree(t, false, [&buf](const char *s) { buf += s; }, [](const tree *) {});
 }
