@@ -45,6 +45,7 @@ CASES = [
     ("-c models/ex03_countdown.c models/ex03_countdown.c", "FALSE", None),
     ("-c models/ex01_rot3.c models/ex01_rot3.c", "TRUE", None),   # runs the int width probe
     ("-wd w/sub -ck 2 -f models/river.lum", "FALSE", None),
+    ('-ck 2 -f q"uo\\te\u00e9.lum', "FALSE", None),   # names that JSON must escape
     ("-T1s -f counter.lum", "UNKNOWN", None),
     ("-T1s -SAT counter.lum", "UNKNOWN", None),
     ("nosuch.lum", "ERROR", None),
@@ -161,6 +162,7 @@ def main():
     with tempfile.TemporaryDirectory(prefix="lumet-json-") as tmp:
         work = os.path.join(tmp, "w")
         shutil.copytree(examples, work)
+        shutil.copy(os.path.join(work, "models", "river.lum"), os.path.join(work, 'q"uo\\te\u00e9.lum'))
         for name, text in WRITTEN.items():
             with open(os.path.join(work, name), "w") as f:
                 f.write(text)
