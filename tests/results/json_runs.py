@@ -119,7 +119,8 @@ def check(lumet, work, args, verdict, written):
     else:
         want = {"verdict": "ERROR", "bound": None}
     want["exit_status"] = p.returncode
-    limit = [l.split()[1] for l in lines if re.fullmatch(r"INFO: +(time|memory) limit reached", l)]
+    limit = [l.split()[1] for l in lines
+             if re.fullmatch(r"INFO: +(time|memory) limit reached( in the int width probe .*)?", l)]
     want["limit"] = limit[0] if limit else None
     errors = [l for l in p.stderr.splitlines() if l.endswith(" error")]
     if errors:
