@@ -4,20 +4,33 @@
  *
  *   1. a producer and a consumer sharing a bounded ring buffer; which of the
  *      two runs next is read from the input, so every interleaving counts;
- *   2. a state machine that recognises messages of the form <ddd> in the
- *      input and adds up their digits;
- *   3. an insertion sort of four values read from the input.
+ *   2. a state machine that recognises messages of the form (ddd) in a
+ *      stream of tokens read from the input and counts their digits;
+ *   3. an insertion sort of four values read from the input, checked
+ *      against the smallest and largest value and the sum read;
+ *   4. a binary search in the sorted values for one more value read.
+ *
+ * Every input character is reduced to a small token (c % 2, c % 4), so the
+ * program sees every token sequence while its numbers stay below 16: the
+ * width probe then gives int 4 bits.
  *
  * Check it with:   lumet -c pipeline.c pipeline.c
  * One assertion:   lumet -ck 3 -c pipeline.c pipeline.c
+ * A wrong claim:   lumet -c pipeline.c -sp pipeline.sp pipeline.c
  */
 #include <stdio.h>
 
-#define CAP 3        /* slots in the ring buffer */
-#define ITEMS 5      /* items the producer makes */
-#define MAXLEN 3     /* longest message body */
-#define ROUNDS 6     /* characters the state machine reads */
+#define CAP 2        /* slots in the ring buffer */
+#define ITEMS 4      /* items the producer makes: 1, 2, 3, 4 */
+#define MAXLEN 2     /* longest message body */
+#define ROUNDS 6     /* tokens the state machine reads */
 #define N 4          /* values to sort */
+
+/* tokens of the state machine */
+#define OPEN 0       /* '(' */
+#define DIGIT 1      /* a digit */
+#define CLOSE 2      /* ')' */
+#define OTHER 3      /* anything else */
 
 /* states of the message recogniser */
 #define IDLE 0
@@ -40,42 +53,60 @@ int last = 0;        /* the item taken last */
 int state = IDLE;
 int len = 0;         /* digits in the current message */
 int messages = 0;    /* messages recognised */
-int total = 0;       /* sum of their digits */
+int digits = 0;      /* digits of all recognised messages */
 int errors = 0;
+int longest = 0;     /* longest body recognised */
 
 /* ---- 3. sort ---- */
 int a[N];
 int before = 0;      /* sum of the values before sorting */
+int lo = 3;          /* smallest value read */
+int hi = 0;          /* largest value read */
+int zeros = 0;       /* how many values are 0 */
+
+/* ---- 4. binary search ---- */
+int left = 0;        /* the search range is a[left..right-1] */
+int right = N;
+int found = 0;
+int steps = 0;       /* probes made */
 
 int main(void)
 {
   char c;
   int item = 0;
+  int want = 0;      /* the producer's turn: 1 */
+  int tok = 0;
   int round = 0;
-  int d = 0;
   int i = 0;
   int j = 0;
   int key = 0;
   int after = 0;
+  int z = 0;
+  int moves = 0;      /* shifts the sort made */
+  int mid = 0;
+  int x = 0;
 
   /*
-   * 1. Producer and consumer.  An even input character lets the producer
-   * put the next item when there is room; any other character lets the
-   * consumer take one when the buffer is not empty.  Items are 1, 2, 3, ...
-   * so the consumer must see them in that order.
+   * 1. Producer and consumer.  An even input character asks the producer
+   * to put the next item, any other character lets the consumer take one.
+   * A producer that finds the buffer full, or has made every item, gives
+   * the turn to the consumer.  Items are 1, 2, 3, 4, so the consumer must
+   * see them in that order.
    */
+  lumet_assertion("count == 0 && produced == 0");
   while (consumed < ITEMS) {
     c = getc(stdin);
-    if (c % 2 == 0 && count < CAP && produced < ITEMS) {
+    want = c % 2 == 0;
+    if (want && count < CAP && produced < ITEMS) {
       item = produced + 1;
       buf[tail] = item;
-      tail = tail + 1;
+      tail++;
       if (tail == CAP)
         tail = 0;
       count++;
       produced++;
       sum_in += item;
-      lumet_assertion("count <= CAP");
+      lumet_assertion("count <= CAP && count >= 1");
     } else if (count > 0) {
       item = buf[head];
       head = (head + 1) % CAP;
@@ -89,40 +120,43 @@ int main(void)
     }
     lumet_assertion("consumed + count == produced");
     lumet_assertion("head < CAP && tail < CAP");
+    lumet_assertion("(tail + CAP - head) % CAP == count % CAP");
   }
   lumet_assertion("consumed == ITEMS && count == 0");
-  lumet_assertion("sum_in == sum_out && sum_out == 15");
+  lumet_assertion("sum_in == sum_out && sum_out == 10");
+  lumet_assertion("last == ITEMS && head == tail");
 
   /*
-   * 2. Message recogniser.  '<' opens a message, digits make its body (at
-   * most MAXLEN of them), '>' closes it.  Anything else inside a message,
-   * or a body that is too long, is an error and the machine waits for the
-   * next '<'.
+   * 2. Message recogniser.  OPEN starts a message, DIGITs make its body (at
+   * most MAXLEN of them), CLOSE ends it.  Anything else inside a message,
+   * an empty body or a body that is too long is an error, and the machine
+   * waits for the next OPEN.
    */
   for (round = 0; round < ROUNDS; round++) {
     c = getc(stdin);
+    tok = c % 4;
     switch (state) {
     case IDLE:
-      if (c == '<') {
+      if (tok == OPEN) {
         state = BODY;
         len = 0;
-        d = 0;
       }
       break;
     case BODY:
-      if (c >= '0' && c <= '9') {
+      if (tok == DIGIT) {
         if (len == MAXLEN) {
           state = BAD;
           errors++;
         } else {
           len++;
-          d += c - '0';
         }
-      } else if (c == '>') {
+      } else if (tok == CLOSE) {
         if (len > 0) {
           state = DONE;
           messages++;
-          total += d;
+          digits += len;
+          if (len > longest)
+            longest = len;
         } else {
           state = BAD;
           errors++;
@@ -134,27 +168,27 @@ int main(void)
       break;
     case DONE:
     case BAD:
-      /* a finished or broken message: start again on '<' */
-      if (c == '<') {
+      /* a finished or broken message: start again on OPEN */
+      if (tok == OPEN) {
         state = BODY;
         len = 0;
-        d = 0;
       } else {
         state = IDLE;
       }
       break;
     default:
-      errors = 99;
+      errors = 9;
     }
     lumet_assertion("state <= BAD && len <= MAXLEN");
-    lumet_assertion("d <= 9 * len");
     lumet_assertion("state != DONE || len >= 1");
+    lumet_assertion("longest <= MAXLEN && digits <= MAXLEN * messages");
   }
-  /* six characters hold at most two messages (<d><d>) and at most
-     MAXLEN digits of one message (<999>: 27) */
+  /* six tokens hold at most two messages, (d)(d), and at most three
+     errors, as in ()()() */
   lumet_assertion("messages <= 2 && errors <= 3");
-  lumet_assertion("total <= 27");
-  lumet_assertion("errors != 99");
+  lumet_assertion("messages + errors <= 3");
+  lumet_assertion("digits >= messages");
+  lumet_assertion("errors != 9");
 
   /*
    * 3. Insertion sort of four values 0..3 read from the input.
@@ -163,20 +197,56 @@ int main(void)
     c = getc(stdin);
     a[i] = c % 4;
     before = before + a[i];
+    if (a[i] < lo)
+      lo = a[i];
+    if (a[i] > hi)
+      hi = a[i];
+    if (a[i] == 0)
+      zeros++;
   }
+  lumet_assertion("lo <= hi && before <= 12");
   for (i = 1; i < N; i++) {
     key = a[i];
     j = i;
     while (j > 0 && a[j - 1] > key) {
       a[j] = a[j - 1];
       j--;
+      moves++;
     }
     a[j] = key;
     lumet_assertion("j <= i");
   }
-  for (i = 0; i < N; i++)
+  for (i = 0; i < N; i++) {
     after += a[i];
+    if (a[i] == 0)
+      z++;
+  }
   lumet_assertion("a[0] <= a[1] && a[1] <= a[2] && a[2] <= a[3]");
   lumet_assertion("after == before");
+  lumet_assertion("a[0] == lo && a[3] == hi");
+  lumet_assertion("z == zeros");
+  lumet_assertion("moves <= 6");
+
+  /*
+   * 4. Binary search in the sorted values for a value 0..3 read from the
+   * input: the range halves at every probe, so four values need at most
+   * three probes, and a value not found is none of the four.
+   */
+  c = getc(stdin);
+  x = c % 4;
+  while (left < right && !found) {
+    mid = (left + right) / 2;
+    steps++;
+    if (a[mid] == x)
+      found = 1;
+    else if (a[mid] < x)
+      left = mid + 1;
+    else
+      right = mid;
+    lumet_assertion("left <= right && right <= N && mid < N");
+  }
+  lumet_assertion("steps >= 1 && steps <= 3");
+  lumet_assertion("found == 0 || a[mid] == x");
+  lumet_assertion("found || (a[0] != x && a[1] != x && a[2] != x && a[3] != x)");
   return 0;
 }

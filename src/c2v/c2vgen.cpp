@@ -6,6 +6,7 @@
 // operators of one level to the right, C to the left.  A truth value used as a
 // number (x = a < b) splits the transition into one case per outcome.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "c2v/c2v.h"
@@ -635,6 +636,26 @@ struct Gen {
       r += "\t" + name + "[" + std::to_string(k) + "]=" + std::to_string(k < (int)v->init.size() ? v->init[k] : 0) + ";\n";
     return r;
   }
+  // Index of the first transition that names each model name.
+  std::map<std::string, size_t> firstuse() const {
+    std::map<std::string, size_t> first;
+    for (size_t k = 0; k < trs.size(); ++k) {
+      const Tr &t = trs[k];
+      std::string text = t.guard + " " + t.call;
+      for (auto &a : t.as) text += " " + a.first + " " + a.second;
+      for (size_t i = 0; i < text.size();) {
+        if (!std::isalpha((unsigned char)text[i]) && text[i] != '_') {
+          ++i;
+          continue;
+        }
+        size_t j = i;
+        while (j < text.size() && (std::isalnum((unsigned char)text[j]) || text[j] == '_')) ++j;
+        first.emplace(text.substr(i, j - i), k);
+        i = j;
+      }
+    }
+    return first;
+  }
   std::string transitions() const {
     std::string r;
     for (const Tr &t : trs) {
@@ -754,13 +775,28 @@ static void C2Vwrite(C2Vprog &P, const std::map<std::string, C2Vfsp> &fsp, c2vou
     for (C2Vvar *v : vars)
       if (v->cname.rfind("c2v_", 0) == 0 && v->mname == v->cname && !P.idents.count(v->cname))
         luc += "\t/* " + v->mname + " is made by the translator */\n";
-    // Arrays come last: the variable order follows the declarations, and
-    // a[i] read into a scalar stays small only when i and the scalar precede a.
+    // The variable order follows the declarations.  Arrays come last: a[i]
+    // read into a scalar stays small only when i and the scalar precede a.
+    // In main, pc comes first (every transition tests it) and the variables
+    // follow in the order the statements first use them, so the operands of
+    // one assignment lie close together (the globals of a later part of the
+    // program would otherwise sit between them, each adding to every image).
+    std::vector<C2Vvar *> order = vars;
+    if (g.ismain) {
+      std::map<std::string, size_t> first = g.firstuse();
+      auto at = [&](const C2Vvar *v) {
+        auto it = first.find(v->mname);
+        return it == first.end() ? g.trs.size() : it->second;
+      };
+      std::stable_sort(order.begin(), order.end(),
+                       [&](const C2Vvar *a, const C2Vvar *b) { return at(a) < at(b); });
+    }
     lum += "VAR\n";
-    for (C2Vvar *v : vars)
+    if (g.ismain) lum += "\tpc:\t0.." + std::to_string(N) + ";\n";
+    for (C2Vvar *v : order)
       if (v->size < 0) lum += Gen::decl(v, v->mname);
-    lum += "\tpc:\t0.." + std::to_string(N) + ";\n";
-    for (C2Vvar *v : vars)
+    if (!g.ismain) lum += "\tpc:\t0.." + std::to_string(N) + ";\n";
+    for (C2Vvar *v : order)
       if (v->size >= 0) lum += Gen::decl(v, v->mname);
     lum += "INIT\n";
     for (C2Vvar *v : vars) lum += Gen::init(v, v->mname, v->param ? "par_" + v->mname : "");

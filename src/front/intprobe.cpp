@@ -1,6 +1,8 @@
 // The integer-width probe: for widths 1, 2, ... a child process checks for
 // reachable overflow at that width (the run -ck iN would make); the first
-// width without one is the width of int.  A child is a fork of this run
+// width without one is the width of int.  A constant too large for a width
+// is too large for every narrower one, so the probe goes on at the first
+// width that holds it.  A child is a fork of this run
 // after preprocessing: it has the run's options, definitions and deadline,
 // starts no program, and writes only its output file ".log%i.tmp".
 #include <errno.h>
@@ -130,7 +132,12 @@ int F2Pintprobe(bool &child) {
     int code = st >= 0 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     if (code == 1) return w;  // AG err_x_ = 0 holds: no reachable overflow
     // overflow reachable, or a constant that this width cannot hold
-    bool wider = code == 255 || (code == 0 && !F2Plogline(log, "INFO:       CONSTANT=").empty());
+    std::string cst = code == 0 ? F2Plogline(log, "INFO:       CONSTANT=") : "";
+    bool wider = code == 255 || !cst.empty();
+    if (!cst.empty()) {  // no width below one that holds the constant can do better: skip them
+      long long k = std::atoll(cst.c_str() + std::strlen("INFO:       CONSTANT="));
+      while (w + 1 < F2P_INTMAXW && ((1LL << (w + 1)) - 1) <= k) ++w;
+    }
     if (!wider) {
       std::printf("INFO:       the int width check at width %i ended without an answer, see %s\n", w,
                   log.c_str());

@@ -69,7 +69,7 @@ TEST(C2vTranslate, ModelText) {
       {"globals and assertions belong to the file, whatever the order",
        "char g = 3;\nchar f(char u)\n{\nlumet_assertion(\"u < 5\");\nreturn u + g;\n}\nchar h;\n"
        "int main()\n{\nchar x;\nx = f(2);\nf(x);\nlumet_assertion(\"x == 5\");\n}\n",
-       {"LUM\tmain\nVAR\n\tg:\tchar;\n\th:\tchar;\n\tx:\tchar;\n", "\tc2v_fail", "pc=0:\tf(2,x)&(pc):=(1);", "pc=1:\tf(x,c2v_r",
+       {"LUM\tmain\nVAR\n\tpc:\t0..3;\n\tx:\tchar;\n", "\tg:\tchar;\n\th:\tchar;\n\tc2v_fail2:", "\tc2v_fail", "pc=0:\tf(2,x)&(pc):=(1);", "pc=1:\tf(x,c2v_r",
         "AG(c2v_fail2=0);\n\tAG(!(pc=2)|(x=5));",
         "\nPROCEDURE f(par_u,return_val)\nVAR\n\tu:\tchar;\n\tpc:\t0..2;\nINIT\n\tu=par_u;",
         "pc=0&!(u<5):\t(pc,c2v_fail2):=(1,1);", "pc=0&(u<5):\t(pc):=(1);",
