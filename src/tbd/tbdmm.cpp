@@ -22,6 +22,11 @@ static uint64_t freecount;          // cells on the free list
 static int storebits = -1;          // n of the first initialisation; -1 = no store
 static std::vector<tbd> roots;      // root list, in keep order
 static std::vector<tbd> walk;       // scratch stack of the mark walks
+// A chunk held back for the moment the system refuses one: the operation in
+// flight finishes on it, and the next safe point collects before the run
+// would have to end as out of memory.
+static TBDchunk *reserve;
+static bool lowmemory;              // reserve taken or a table could not grow
 
 constexpr int32_t INITSIZE = 4096;
 constexpr int32_t MAXSIZE = 1 << 30;
@@ -51,6 +56,15 @@ static TBDchunk *newchunk() {
   return c;
 }
 
+static TBDchunk *spare() {
+  TBDchunk *c = reserve;
+  if (!c) c = new (std::nothrow) TBDchunk;
+  if (!c) TBDerror("low memory, exit");
+  reserve = nullptr;
+  lowmemory = true;
+  return c;
+}
+
 static uint32_t allocnode() {
   if (freelist) {
     uint32_t f = freelist;
@@ -61,7 +75,8 @@ static uint32_t allocnode() {
   if (pooltop == poolchunks * TBDCHUNK) {
     if (poolchunks == TBDMAXCHUNKS) TBDerror("low memory, exit");
     if (overlimit(sizeof(TBDchunk))) TBDlimitout(TBDLIM_MEMORY);
-    TBDchunks[poolchunks++] = newchunk();
+    TBDchunk *c = new (std::nothrow) TBDchunk;
+    TBDchunks[poolchunks++] = c ? c : spare();
   }
   return pooltop++;
 }
@@ -124,6 +139,7 @@ void TBDmminitialize(int n) {
   char here;
   TBDstackbase = (intptr_t)&here;
   TBDchunks[0] = newchunk();
+  reserve = newchunk();
   poolchunks = 1;
   pooltop = 2;                      // cell 0 empty, cell 1 the terminals
   TBDcell(0) = {0, TBDnull, TBDnull, TBDnull};
@@ -152,6 +168,7 @@ void TBDmmresize() {
                         ? nullptr
                         : new (std::nothrow) uint64_t[size]();
   if (!slots) {                     // retried after another `limit` insertions
+    lowmemory = !TBDlim.maxbytes;
     TBDttb.count = 0;
     return;
   }
@@ -391,7 +408,7 @@ static bool gcdue() {
 
 void TBDsafepoint(std::initializer_list<tbd> live) {
   if (TBDlim.deadline) TBDlimitpoll();
-  if (!gcdue()) return;
+  if (!lowmemory && !gcdue()) return;
   int8_t mt = TBDmk(TBDtau), mo = TBDmk(TBDomg);
   for (tbd f : live) TBDkp(f);
   TBDcl();
@@ -400,6 +417,10 @@ void TBDsafepoint(std::initializer_list<tbd> live) {
   TBDmk(TBDomg) = mo;
   gclast = TBDmmlive();
   gcnext = (uint64_t)(TBDgcgrowth * (double)gclast);
+  if (lowmemory) {                  // collect again at every safe point until a chunk is spare
+    if (!reserve) reserve = new (std::nothrow) TBDchunk;
+    lowmemory = !reserve;
+  }
 }
 
 void TBDstatswrite(FILE *out) {

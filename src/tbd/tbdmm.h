@@ -145,7 +145,8 @@ int TBDclck(tbd f);
 // Safe point of a fixpoint loop: when the store has filled past its trigger,
 // collect with `live` (the loop's iterates) kept for the collection. The
 // terminals keep their seen marks. The trigger follows the live count: twice
-// what survived the last collection, at least TBDgcmin cells.
+// what survived the last collection, at least TBDgcmin cells. A store that
+// the system refused memory since the last safe point collects at once.
 void TBDsafepoint(std::initializer_list<tbd> live);
 extern uint64_t TBDgcmin;           // smallest trigger, in cells
 extern double TBDgcgrowth;          // trigger / cells that survived (2)
