@@ -134,6 +134,7 @@ int SOLVEapplyq(const char *solvername, qmd *root, qmdata &qd, int direction) {
     r = a == (negated ? 20 : 10);   // a false QBF lets the bound loop go on
   } else {
     qd.deadline = BMCdeadline();
+    qd.maxbytes = (uint64_t)PAR_mem << 20;
     r = QBFapply(qd, root);
     if (r == QBF_TIMEOUT) {
       SOLVEstop = BMC_LIMIT;
@@ -192,6 +193,11 @@ int qbfbmc(tree *property, tree *program, tree *fairness, int nbits, tree *const
   for (int k = lb; k <= ub; k++) {
     for (int dir = 1; dir >= 0; dir--) {
       if (BMCtimeup()) {
+        op0.bound = k;
+        return BMC_UNKNOWN;
+      }
+      if (PAR_mem && utilrss() > (unsigned long long)PAR_mem << 20) {   // -M: problems grow with k
+        SOLVEstop = BMC_LIMIT;
         op0.bound = k;
         return BMC_UNKNOWN;
       }

@@ -11,6 +11,9 @@ qbfstats QBFstats{};
 qmd *qmdnew(int kind, std::vector<int> list, std::vector<qmd *> kids) {
   qmd *t = new (std::nothrow) qmd{kind, std::move(list), std::move(kids)};
   if (!t) utilerror("qmdnew");
+  // the encodings can outgrow a memory limit before any solver runs
+  static uint64_t made = 0;
+  if (!(++made & (TREEPOLL - 1)) && treepollhook) treepollhook();
   return t;
 }
 

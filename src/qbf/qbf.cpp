@@ -240,10 +240,11 @@ struct qframe {
 };
 
 static bool expired(qsearch &s) {
-  if (!s.deadline || s.timedout) return s.timedout;
+  if ((!s.deadline && !s.maxbytes) || s.timedout) return s.timedout;
   if (s.ticks >= s.nextcheck) {
     s.nextcheck = s.ticks + 4096;
-    if (time(nullptr) > s.deadline) s.timedout = true;
+    if (s.deadline && time(nullptr) > s.deadline) s.timedout = true;
+    if (s.maxbytes && utilrss() > s.maxbytes) s.timedout = true;
   }
   return s.timedout;
 }
@@ -368,8 +369,10 @@ int QBFapply(qmdata &d, qmd *t) {
   qsearch s;
   s.V = d.V;
   s.deadline = d.deadline;
+  s.maxbytes = d.maxbytes;
   md2qi(t, s);
   freeqmdata(t);
+  if (d.maxbytes && utilrss() > d.maxbytes) return QBF_TIMEOUT;
   int r = qbranching(s, d.outer);
   if (s.timedout) {
     d.outer.clear();

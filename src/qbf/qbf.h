@@ -3,6 +3,7 @@
 // internal search.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -32,6 +33,7 @@ struct qmdata {
   int N = 0;                 // node count (qmdclauses)
   int len = 0;               // total list length (qmdlen)
   time_t deadline = 0;       // QBFapply gives up after this wall time; 0 = none
+  uint64_t maxbytes = 0;     // or past this resident size (answering QBF_TIMEOUT); 0 = none
   std::vector<signed char> outer;  // after a true answer of a formula whose root is an
                                    // existential chain: 1/0 per variable [0,V] of that
                                    // chain (others 0); empty otherwise

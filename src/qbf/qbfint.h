@@ -51,6 +51,7 @@ struct qsearch {
   long long ticks = 0;            // work done, for the deadline checks
   long long nextcheck = 0;        // ticks at the next look at the clock
   time_t deadline = 0;
+  uint64_t maxbytes = 0;
   bool timedout = false;
   int chain = 0;                  // nodes [0,chain) form the root's existential chain
   std::vector<double> score;      // scratch of the heuristic

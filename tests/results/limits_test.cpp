@@ -30,6 +30,23 @@ std::string counter(int n) {
   return m + "SPEC\n  AG (b[" + std::to_string(n - 1) + "] = 0);\n";
 }
 
+// Token ring of n stations under fairness, AG AF station 0 holds the token:
+// its QBF at bound 1 outgrows a gigabyte from n = 40 on.
+std::string ring(int n) {
+  std::string m = "LUM\nVAR\n  t[0.." + std::to_string(n - 1) + "] : 0..1;\n  s[0.." + std::to_string(n - 1) +
+                  "] : 0..2;\nINIT\n  for zz in [1.." + std::to_string(n - 1) +
+                  "] : t[zz] = 0;\n  t[0] = 1;\n  for zz in [0.." + std::to_string(n - 1) + "] : s[zz] = 0;\nTRANS\n";
+  std::string fair;
+  for (int k = 0; k < n; k++) {
+    std::string i = std::to_string(k), j = std::to_string((k + 1) % n);
+    m += "  s[" + i + "] = 0 : s[" + i + "] := 1;\n  s[" + i + "] = 1 & t[" + i + "] = 1 : s[" + i + "] := 2;\n  s[" +
+         i + "] = 2 : s[" + i + "] := 0;\n  t[" + i + "] = 1 & s[" + i + "] != 2 : t[" + i + "] := 0 & t[" + j +
+         "] := 1;\n";
+    fair += "  t[" + i + "] = 0;\n";
+  }
+  return m + "FAIRNESS\n" + fair + "SPEC\n  AG (AF (t[0] = 1));\n";
+}
+
 // A channel of 256 places written and read by two transitions.
 const char *CHANNEL =
     "LUM\nVAR\n  q[256] : 0..3;\n  x : 0..3;\nINIT\n  x = 0;\nTRANS\n"
@@ -70,6 +87,9 @@ TEST(Limits, EndCleanly) {
       {"family, time", FAMILY, {"-T5s", "-f"}, "time", 7, 0},
       {"family, memory", FAMILY, {"-M", "200", "-f"}, "memory", 60, 400},
       {"SAT route, memory", counter(40), {"-M", "50", "-SAT", "-ck", "1"}, "memory", 60, 100},
+      {"QBF route", counter(40), {"-T5s", "-QBF", "-ck", "1"}, "time", 7, 0},
+      {"QBF route, memory", ring(40), {"-M", "200", "-QBF", "-ck", "1"}, "memory", 60, 400},
+      {"QBF to SAT, memory", ring(40), {"-M", "200", "-QSAT", "-ck", "1"}, "memory", 60, 400},
   };
   std::vector<started> runs;
   for (const limitcase &c : rows) {
