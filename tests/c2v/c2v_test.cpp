@@ -164,6 +164,11 @@ TEST(C2vVerdict, EndToEnd) {
       {"do-while and a bare condition", C2Vmain("char n = 3;\ndo n--; while (n);\nlumet_assertion(\"n == 0\");"), 1},
       {"getc explores every char", C2Vmain("char c;\nc = getc(stdin);\nlumet_assertion(\"c != 127\");"), 255},
       {"getc stays below 128", C2Vmain("char c;\nc = getc(stdin);\nlumet_assertion(\"c < 128\");"), 1},
+      {"getc into an int stays below 128", C2Vmain("int n;\nn = getc(stdin);\nlumet_assertion(\"n < 128\");"), 1},
+      {"assertion in a function, after the statement before it",
+       "char f(char u)\n{\nu = u + 1;\nlumet_assertion(\"u < 4\");\nreturn u;\n}\n" + C2Vmain("char x;\nx = f(3);"), 255},
+      {"assertion in a function holds on every call",
+       "char f(char u)\n{\nu = u + 1;\nlumet_assertion(\"u < 4\");\nreturn u;\n}\n" + C2Vmain("char x;\nx = f(1);\nf(x);"), 1},
   };
   for (const Row &r : rows) {
     auto dir = lumscratch();
