@@ -14,7 +14,9 @@
 #include "tree/check.h"
 
 namespace {
-constexpr size_t BOOL_CHUNK = 4096;              // nodes per chunk
+constexpr size_t BOOL_CHUNK = 4096;              // nodes per chunk, at most
+constexpr size_t BOOL_FIRSTCHUNK = 64;           // chunks double up to BOOL_CHUNK: a small model
+                                                 // (and a fuzz input) does not pay for a full one
 constexpr unsigned long long BOOL_SIZECAP = 1ull << 62;
 }
 
@@ -38,7 +40,8 @@ BOOLcell *BOOLcellof(const tree *t) {
 
 struct BOOLstore {
   std::vector<std::unique_ptr<BOOLcell[]>> chunks;
-  size_t used = BOOL_CHUNK;                      // nodes taken from the last chunk
+  size_t used = 0;                               // nodes taken from the last chunk
+  size_t cap = 0;                                // nodes the last chunk holds
   size_t count = 0;                              // nodes in the store
   std::vector<tree *> slots;                     // unique table, power-of-two size
   std::vector<uint32_t> tags;                    // high hash bits of each slot's node
@@ -106,8 +109,9 @@ tree *BOOLnode(BOOLstore *s, const char *text, tree *left, tree *right) {
   const uint64_t h = BOOLhash(text, left, right);
   size_t i = BOOLslot(s, h, text, left, right);
   if (s->slots[i]) return s->slots[i];
-  if (s->used == BOOL_CHUNK) {
-    s->chunks.emplace_back(new BOOLcell[BOOL_CHUNK]);
+  if (s->used == s->cap) {
+    s->cap = s->cap ? std::min(2 * s->cap, BOOL_CHUNK) : BOOL_FIRSTCHUNK;
+    s->chunks.emplace_back(new BOOLcell[s->cap]);
     s->used = 0;
   }
   BOOLcell *c = &s->chunks.back()[s->used++];
