@@ -180,6 +180,117 @@ void BM_rp_counter24(benchmark::State &state) {
   TBDdr(s);
 }
 
+// Conjunction of two kept functions over shared variables, cold cache.
+void BM_and_clauses(benchmark::State &state) {
+  emptystore();
+  tbd f = clauses(60, 30, 3), g = clauses(60, 30, 5);
+  TBDkp(f);
+  TBDkp(g);
+  tbd r = TBDnull;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TBDmmclearc();
+    state.ResumeTiming();
+    r = TBDcn(f, g);
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["result_nodes"] = TBDmmnodecnt(r);
+  TBDdr(f);
+  TBDdr(g);
+}
+
+// A ring of `bits` cells holding tokens; transition i moves the token of cell
+// i to cell i+1 when that one is free (relational forward image: odd =
+// current, even = next). From every other cell full, breadth-first search
+// needs about bits steps, chaining a few sweeps.
+void tokenring(tsys &sys, int bits) {
+  sys.n = bits;
+  sys.fwmode = 0;
+  sys.parts.clear();
+  sys.parts.resize((size_t)bits);
+  for (int i = 1; i <= bits; i++) {
+    int j = i % bits + 1;
+    tsyspart &p = sys.parts[(size_t)i - 1];
+    p.guard = TBDcn(TBDap(2 * i - 1), TBDap(-(2 * j - 1)));
+    tbd rel = TBDtau;
+    for (int k = bits; k >= 1; k--) {
+      tbd nk = TBDap(2 * k);
+      tbd c = k == i ? TBDng(nk) : k == j ? nk : xnor(nk, TBDap(2 * k - 1));
+      rel = TBDcn(c, rel);
+    }
+    p.fwrel = TBDcn(p.guard, rel);
+    TBDkp(p.guard);
+    TBDkp(p.fwrel);
+  }
+  tbd s = TBDtau;
+  for (int k = bits; k >= 1; k--) s = TBDcn(TBDap(k % 2 ? 2 * k - 1 : -(2 * k - 1)), s);
+  sys.init = s;
+  TBDkp(s);
+}
+
+void droptokenring(tsys &sys) {
+  for (tsyspart &p : sys.parts) {
+    TBDdr(p.guard);
+    TBDdr(p.fwrel);
+  }
+  TBDdr(sys.init);
+  ggt = nullptr;
+}
+
+// One forward image of the reachable set of the ring, cold cache.
+void BM_fwimage_ring(benchmark::State &state) {
+  emptystore();
+  tsys sys;
+  tokenring(sys, (int)state.range(0));
+  ggt = &sys;
+  tbd r = TBDfwchain(sys.init);
+  TBDkp(r);
+  for (auto _ : state) {
+    state.PauseTiming();
+    TBDmmclearc();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(TBDfw(r));
+  }
+  state.counters["set_nodes"] = TBDmmnodecnt(r);
+  TBDdr(r);
+  droptokenring(sys);
+}
+
+// Reachable set of the ring: breadth-first (the loop of TBDrset without
+// procedures) against chained images, in one run.
+void BM_reach_ring(benchmark::State &state) {
+  bool chain = state.range(1) != 0;
+  tsys sys;
+  uint64_t made = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    emptystore();
+    tokenring(sys, (int)state.range(0));
+    ggt = &sys;
+    uint64_t m0 = TBDst.made;
+    state.ResumeTiming();
+    tbd r;
+    if (chain) {
+      r = TBDfwchain(sys.init);
+    } else {
+      r = TBDomg;
+      tbd nw = sys.init;
+      while (!TBDmp(nw)) {
+        tbd f = TBDfw(nw);
+        r = TBDds(r, nw);
+        nw = TBDcn(f, TBDng(r));
+        TBDsafepoint({sys.init, r, nw});
+      }
+    }
+    benchmark::DoNotOptimize(r);
+    made += TBDst.made - m0;
+    state.PauseTiming();
+    droptokenring(sys);
+    state.ResumeTiming();
+  }
+  state.counters["made_per_run"] = (double)made / (double)state.iterations();
+}
+
 // Emptiness test with a cold computed table on a kept result; range(0) is
 // TBDvalidfactor (0: variable elimination only).
 template <class B>
@@ -227,6 +338,9 @@ BENCHMARK(BM_clauses)->Args({80, 24})->Args({90, 30})->Unit(benchmark::kMillisec
 BENCHMARK(BM_counter24bw1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_uniquehit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_rp_counter24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_and_clauses)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_fwimage_ring)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_reach_ring)->Args({24, 0})->Args({24, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_mp_equality32)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_mp_clauses80x24)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_mp_counterrel24)->Arg(4)->Arg(0)->Unit(benchmark::kMicrosecond);
