@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "formula/tlfint.h"
+#include "tree/check.h"
 
 namespace {
 
@@ -195,6 +196,7 @@ void TLFreduce(TLFcnfstate &s, TLFclauses &set) {
 
 // Union of two sorted clauses into s.merged; false when it is a tautology.
 bool TLFmerge(TLFcnfstate &s, const int *a, const int *ae, const int *b, const int *be) {
+  LUM_CHECK(std::is_sorted(a, ae) && std::is_sorted(b, be));   // a merge, not a set union
   s.merged.clear();
   while (a < ae || b < be) {
     int l = (b == be || (a < ae && *a <= *b)) ? *a++ : *b++;

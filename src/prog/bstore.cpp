@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <type_traits>
 #include <unordered_map>
@@ -38,7 +39,33 @@ BOOLcell *BOOLcellof(const tree *t) {
 }
 }  // namespace
 
+#ifdef LUMET_CHECKED
+// Checked build: the live stores and the address ranges of their chunks, so
+// that a store freed twice, or a shared node handed to treefree, is caught.
+namespace {
+std::unordered_set<const BOOLstore *> &BOOLlive() {
+  static auto *s = new std::unordered_set<const BOOLstore *>();
+  return *s;
+}
+std::map<const char *, const char *> &BOOLranges() {
+  static auto *m = new std::map<const char *, const char *>();
+  return *m;
+}
+bool BOOLshared(const tree *t) {
+  const char *p = reinterpret_cast<const char *>(t);
+  auto it = BOOLranges().upper_bound(p);
+  return it != BOOLranges().begin() && p < (--it)->second;
+}
+}  // namespace
+#endif
+
 struct BOOLstore {
+#ifdef LUMET_CHECKED
+  ~BOOLstore() {
+    for (auto &c : chunks) BOOLranges().erase(reinterpret_cast<const char *>(c.get()));
+    BOOLlive().erase(this);
+  }
+#endif
   std::vector<std::unique_ptr<BOOLcell[]>> chunks;
   size_t used = 0;                               // nodes taken from the last chunk
   size_t cap = 0;                                // nodes the last chunk holds
@@ -52,12 +79,19 @@ struct BOOLstore {
 BOOLstore *BOOLstorenew() {
   BOOLstore *s = new BOOLstore();
   LUM_OWN(s);   // released by the fuzz harness when an input ends early
+#ifdef LUMET_CHECKED
+  BOOLlive().insert(s);
+  treesharedhook = BOOLshared;
+#endif
   s->slots.assign(1024, nullptr);
   s->tags.assign(1024, 0);
   return s;
 }
 
 void BOOLstorefree(BOOLstore *s) {
+#ifdef LUMET_CHECKED
+  LUM_CHECK(!s || BOOLlive().count(s));   // every store is freed once
+#endif
   LUM_DISOWN(s);
   delete s;
 }
@@ -113,6 +147,10 @@ tree *BOOLnode(BOOLstore *s, const char *text, tree *left, tree *right) {
     s->cap = s->cap ? std::min(2 * s->cap, BOOL_CHUNK) : BOOL_FIRSTCHUNK;
     s->chunks.emplace_back(new BOOLcell[s->cap]);
     s->used = 0;
+#ifdef LUMET_CHECKED
+    const char *c0 = reinterpret_cast<const char *>(s->chunks.back().get());
+    BOOLranges()[c0] = c0 + sizeof(BOOLcell) * s->cap;
+#endif
   }
   BOOLcell *c = &s->chunks.back()[s->used++];
   *c = BOOLcell{};

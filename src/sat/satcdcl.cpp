@@ -257,6 +257,8 @@ inline void reasonlits(uint32_t r, uint32_t skipvar, F f) {
   }
   uint32_t n = csize(r);
   uint32_t *c = clits(r);
+  // a reason implied its first literal; the analysis skips that one alone
+  LUM_CHECK(skipvar == 0 || var(c[0]) == skipvar);
   for (uint32_t k = 0; k < n; k++)
     if (var(c[k]) != skipvar) f(c[k]);
 }
@@ -514,6 +516,7 @@ int SATcdcl(const CNFmodel &m, const SATlimits &lim, std::vector<int32_t> &out) 
     }
   }
   if (unsat) return SATUNSAT;
+  LUM_CHECK(watchesok());
   for (uint32_t v = 1; v <= S.nv; v++)
     if (occurs[v]) heapinsert(v);
   if (lim.maxbytes && membytes() > lim.maxbytes) return SATUNKNOWN;

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "tree/check.h"
 #include "tree/tree.h"
 
 TBDchunk *TBDchunks[TBDMAXCHUNKS];
@@ -68,6 +69,7 @@ static TBDchunk *spare() {
 static uint32_t allocnode() {
   if (freelist) {
     uint32_t f = freelist;
+    LUM_CHECK(TBDcell(f).label == 0);   // a cell on the free list is not in use
     freelist = TBDcell(f).rest;
     freecount--;
     return f;
@@ -182,6 +184,8 @@ void TBDmmresize() {
   cacheresize((uint32_t)size / 4);
 }
 
+static bool livenode(tbd f) { return (f >> 1) >= 2 && (f >> 1) < pooltop && TBDcell(f >> 1).label != 0; }
+
 // A negative label is the complement of the cell with the positive label.
 tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
   tbd neg = label < 0;
@@ -199,6 +203,11 @@ tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
       return c << 1 | neg;
     }
   }
+  // The operations rely on children below their parent's level and inside the pool.
+  LUM_CHECK(label > 0 && lo != TBDnull && hi != TBDnull && rest != TBDnull);
+  LUM_CHECK(TBDterminal(lo) || (livenode(lo) && TBDvar(lo) > label));
+  LUM_CHECK(TBDterminal(hi) || (livenode(hi) && TBDvar(hi) > label));
+  LUM_CHECK(TBDterminal(rest) || (livenode(rest) && TBDvar(rest) > label));
   // A full table that can no longer grow has no slot left to probe into.
   if (TBDttb.used >= TBDttb.size - 1) {
     if (TBDlim.maxbytes) TBDlimitout(TBDLIM_MEMORY);
@@ -246,6 +255,7 @@ void TBDdr(tbd f) {
       roots.erase(roots.begin() + (long)i);
       return;
     }
+  LUM_CHECK(!"TBDdr of a node not kept");   // a second drop would free a node still in use
 }
 
 int TBDkept(tbd f) {
@@ -263,6 +273,7 @@ static uint64_t markwalk(tbd f, int step) {
     tbd g = walk.back();
     walk.pop_back();
     if (g == TBDnull || TBDterminal(g) || TBDmk(g) > 0) continue;
+    LUM_CHECK(TBDcell(g >> 1).label != 0);   // no root or child reaches a freed cell
     TBDmk(g) = (int8_t)(TBDmk(g) + step);
     k++;
     const TBDnode &n = TBDcell(g >> 1);
@@ -316,8 +327,6 @@ int TBDmmnodecnt1(tbd f) {
   return (int)treesz(f, memo);
 }
 
-static bool livenode(tbd f) { return (f >> 1) >= 2 && (f >> 1) < pooltop && TBDcell(f >> 1).label != 0; }
-
 void TBDmmmarkclear(int key) {
   for (uint32_t c = 0; c < poolchunks; c++) {
     int8_t *m = TBDchunks[c]->mark;
@@ -368,6 +377,7 @@ void TBDcl() {
       continue;
     }
     if (n.label != 0) TBDst.freed++;
+    LUM_CHECK(n.label != 0 || (m0 == 0 && m1 == 0));   // a free cell carries no mark
     n = {0, TBDnull, TBDnull, freelist};
     m0 = m1 = 0;
     freelist = c;
@@ -375,6 +385,9 @@ void TBDcl() {
   }
   TBDttb.count = (int32_t)(sum > INT32_MAX ? INT32_MAX : sum);
   TBDst.collections++;
+#ifdef LUMET_CHECKED
+  LUM_CHECK(TBDmmcheck() == 0);        // one pass over the pool, as the sweep itself
+#endif
 }
 
 int TBDclck(tbd f) {

@@ -56,7 +56,10 @@ tree *treenewnode(const char *op) {
   return t;
 }
 
+bool (*treesharedhook)(const tree *t) = nullptr;
+
 void treedelete(tree *t) {
+  LUM_CHECK(!treesharedhook || !treesharedhook(t));   // shared nodes go with their store
   LUM_DISOWN(t);
   delete t;
 }

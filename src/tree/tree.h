@@ -61,6 +61,9 @@ tree *eqstate(int a, int b, int c, int e, int f);
 // ---- copy, free, replace
 tree *treecopy(const tree *t);
 void treefree(tree *t);
+// Checked build: true for a node of a shared-formula store, which treefree
+// must never reach (set by the store; null elsewhere).
+extern bool (*treesharedhook)(const tree *t);
 void treereplace(tree *dst, tree *src);                  // src's record is released
 int nodereplace(tree *node, const char *name, const tree *repl);
 
