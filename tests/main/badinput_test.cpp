@@ -16,22 +16,17 @@ std::string model(const std::string &trans, const std::string &props) {
 }
 
 struct badcase {
-  const char *what;
+  std::string what;
   std::vector<std::string> args;   // the model file m.lum (or dir.lum) comes last
   std::string text;                // model text; empty: m.lum is not written
-  const char *out;                 // expected on standard output
+  std::string out;                 // expected on standard output
   const char *err;                 // expected on standard error ("" none)
   int status = 0;                  // 1: the run goes on to a verdict of the next property
 };
 
 TEST(badinput, EndsWithAClearMessage) {
   const std::string step = "x < 3 : x := x + 1;";
-  std::string deep = "  ";
-  for (int i = 0; i < 60000; i++) deep += "AG";
-  deep += "(x <= 3);";
-  const badcase cases[] = {
-      {"deep property", {"-ck", "1", "m.lum"}, model(step, deep),
-       "ERROR:      the property is nested too deeply (120002 levels, at most 10000)\n", ""},
+  std::vector<badcase> cases = {
       {"empty property", {"-ck", "1", "m.lum"}, model(step, "  AG;\n  EF(x = 3);"),
        "ERROR:      property 1 (AG) is empty and left out; the later ones move up\n"
        "PROPERTY:   E F (x = 3 )\n",
@@ -46,6 +41,30 @@ TEST(badinput, EndsWithAClearMessage) {
        "error: the selected property does not exist\n", ""},
       {"directory", {"dir.lum"}, "", "ERROR:      dir.lum is a directory, not a model file\n", ""},
   };
+  // 60,000 nested operators (about 120 KB): every engine refuses them before
+  // its recursive walks start
+  struct deepform {
+    const char *what, *head, *unit, *tail;
+    int levels;
+  };
+  const deepform deeps[] = {
+      {"AG", "", "AG", "(x <= 3)", 120002},
+      {"AX", "", "AX", "(x <= 3)", 120002},
+      {"EF", "", "EF", "(x <= 3)", 120002},
+      {"disjunction", "AG(", "x=1|", "x=0)", 60004},
+  };
+  for (const deepform &d : deeps)
+    for (std::string engine : {"", "-f", "-SAT"}) {
+      std::string props = std::string("  ") + d.head;
+      for (int i = 0; i < 60000; i++) props += d.unit;
+      props += std::string(d.tail) + ";";
+      std::vector<std::string> args = {"-ck", "1", "m.lum"};
+      if (!engine.empty()) args.insert(args.begin(), engine);
+      cases.push_back({"60000 nested " + std::string(d.what) + " " + engine, args, model(step, props),
+                       "ERROR:      the property is nested too deeply (" + std::to_string(d.levels) +
+                           " levels, at most 10000)\n",
+                       ""});
+    }
   for (const badcase &c : cases) {
     auto dir = lumscratch();
     std::filesystem::create_directory(dir / "dir.lum");
