@@ -2,6 +2,7 @@
 // and path formulas: a conclusive bounded verdict is the oracle's, and every
 // counterexample is an execution of the program that violates the property.
 #include "bmctest.h"
+#include "../rounds.h"
 
 #include <functional>
 
@@ -141,7 +142,7 @@ std::string text(const tree *t) {
 TEST(BmcRandom, UniversalCtlAgreesWithTheOracle) {
   std::mt19937 rng(11);
   tally t;
-  for (int i = 0; i < 240; i++) {
+  for (int i = 0, rounds = lumrounds(60, 240); i < rounds; i++) {
     int n = 2 + (int)(rng() % 2);
     bprog b = randmodel(rng, n, i % 2);
     oracle o(b);
@@ -158,7 +159,7 @@ TEST(BmcRandom, UniversalCtlAgreesWithTheOracle) {
 TEST(BmcRandom, PathFormulasAgreeWithTheOracle) {
   std::mt19937 rng(12);
   tally t;
-  for (int i = 0; i < 200; i++) {
+  for (int i = 0, rounds = lumrounds(50, 200); i < rounds; i++) {
     int n = 2 + (int)(rng() % 2);
     bprog b = randmodel(rng, n, i % 2);
     oracle o(b);

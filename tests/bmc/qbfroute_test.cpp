@@ -3,6 +3,7 @@
 // with up to three fairness constraints: a true proof-direction QBF means
 // TRUE, a true refutation-direction QBF means FALSE, and neither may
 // contradict the engine.
+#include "../rounds.h"
 #include "../symbolic/symtest.h"
 
 #include "bmc/bp2q.h"
@@ -40,8 +41,8 @@ int qsolve(const spine &s, const tree *f, int w, int k, int dir, int flags) {
 
 TEST(QbfRoute, RandomProgramsAgainstEngine) {
   std::mt19937 rng(11);
-  int proofs = 0, refutations = 0, formulas = 0;
-  for (int round = 0; round < 320; round++) {
+  int proofs = 0, refutations = 0, formulas = 0, rounds = lumrounds(80, 320);
+  for (int round = 0; round < rounds; round++) {
     int n = 2 + round % 2;
     bprog b = randprog(rng, n, round % 4);
     useprog(b);
@@ -68,9 +69,9 @@ TEST(QbfRoute, RandomProgramsAgainstEngine) {
     treefree(phi);
     freebprog(b);
   }
-  EXPECT_GE(formulas, 300);
-  EXPECT_GT(proofs, 40);
-  EXPECT_GT(refutations, 40);
+  EXPECT_GE(formulas, rounds * 15 / 16);
+  EXPECT_GT(proofs, rounds / 8);
+  EXPECT_GT(refutations, rounds / 8);
 }
 
 // One bit x, both states initial, x kept (with fairness x in the last rows).

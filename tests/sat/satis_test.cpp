@@ -5,6 +5,7 @@
 #include <random>
 
 #include "sattest.h"
+#include "../rounds.h"
 
 namespace {
 
@@ -156,8 +157,8 @@ CNFmodel randomcnf(std::mt19937 &rng, int t) {
 TEST_F(SatDir, AgreesWithMinisat) {
   if (system("command -v minisat >/dev/null 2>&1") != 0) GTEST_SKIP() << "minisat is not installed";
   std::mt19937 rng(2024);
-  int sat = 0, unsat = 0;
-  for (int t = 0; t < 1100; t++) {
+  int sat = 0, unsat = 0, rounds = lumrounds(160, 1100);
+  for (int t = 0; t < rounds; t++) {
     CNFmodel m = randomcnf(rng, t);
     int want = minisatanswer(m);
     ASSERT_TRUE(want == 10 || want == 20) << "minisat status " << want;
@@ -174,6 +175,6 @@ TEST_F(SatDir, AgreesWithMinisat) {
     }
   }
   // both answers must be well represented for the comparison to mean much
-  EXPECT_GT(sat, 300);
-  EXPECT_GT(unsat, 300);
+  EXPECT_GT(sat, rounds * 3 / 11);
+  EXPECT_GT(unsat, rounds * 3 / 11);
 }
