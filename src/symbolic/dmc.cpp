@@ -425,15 +425,17 @@ int dmcDFTT(int kind) {
   if (kind == DMC_TOTAL) return TBDmp(TBDng(TBDbw(DMCfair())));
   if (kind != DMC_DEADLOCKFREE) utilerror("dmcDFTT");
   // The check prints no step lines, so the reachable set may come from
-  // chained images. Their form differs from the layered one, and the trace
-  // is picked from the form of the deadlock set: a deadlock found that way
-  // is searched for again breadth-first, as without chaining.
+  // chained images. The successors of a reachable state are reachable, so
+  // it is deadlocked exactly when none is in Fair: the chain stops at the
+  // first such state. The trace is picked from the form of the deadlock
+  // set, which the chained set does not have: a deadlock found that way is
+  // searched for again breadth-first, as without chaining.
   if (DMCchaining && DMCnoprocedures()) {
-    tbd rc = TBDfwchain(ggt->init);
-    TBDkp(rc);
-    tbd deadc = andnot(rc, TBDbw(TBDcn(rc, DMCfair())));
-    TBDdr(rc);
-    if (TBDmp(deadc)) return 1;
+    tbd stuck = TBDng(TBDbw(DMCfair()));
+    TBDkp(stuck);
+    tbd rc = TBDfwchain(ggt->init, stuck);
+    TBDdr(stuck);
+    if (rc != TBDnull) return 1;
   }
   tbd r = TBDrset(ggt->init);
   TBDkp(r);

@@ -251,7 +251,8 @@ tbd TBDbw(tbd s) {
 // Chaining: each partition's image joins the reached set as soon as it is
 // known, so the partitions after it in the same sweep start from it. A sweep
 // applies every partition to the states added since the sweep before.
-tbd TBDfwchain(tbd s) {
+tbd TBDfwchain(tbd s, tbd stop) {
+  if (!TBDmp(TBDcn(s, stop))) return TBDnull;
   tbd r = s, front = s;
   for (;;) {
     tbd start = r;
@@ -261,10 +262,11 @@ tbd TBDfwchain(tbd s) {
       tbd fresh = TBDcn(fwpart(p, front, nullptr), TBDng(r));
       r = TBDds(r, fresh);
       front = TBDds(front, fresh);
-      TBDsafepoint({s, start, r, front});
+      TBDsafepoint({s, stop, start, r, front});
     }
     front = TBDcn(r, TBDng(start));
     if (TBDmp(front)) return r;
+    if (!TBDmp(TBDcn(front, stop))) return TBDnull;
   }
 }
 

@@ -87,8 +87,9 @@ tbd TBDasrn(tbd f, const TBDflags &flags);
 tbd TBDfw(tbd s);
 tbd TBDbw(tbd s);
 // Every state reachable from s, by chained images (no procedure partitions;
-// the number of steps is not that of a breadth-first search).
-tbd TBDfwchain(tbd s);
+// the number of steps is not that of a breadth-first search); TBDnull as soon
+// as a state of `stop` is reached.
+tbd TBDfwchain(tbd s, tbd stop = TBDomg);
 tbd TBDfwSelectOne(tbd s, tbd target, int *index);
 tbd TBDbwSelectOne(tbd s, tbd target, int *index);
 
