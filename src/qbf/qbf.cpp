@@ -243,7 +243,7 @@ static bool expired(qsearch &s) {
   if ((!s.deadline && !s.maxbytes) || s.timedout) return s.timedout;
   if (s.ticks >= s.nextcheck) {
     s.nextcheck = s.ticks + 4096;
-    if (s.deadline && time(nullptr) > s.deadline) s.timedout = true;
+    if (s.deadline && time(nullptr) >= s.deadline) s.timedout = true;
     if (s.maxbytes && utilrss() > s.maxbytes) s.timedout = true;
   }
   return s.timedout;
