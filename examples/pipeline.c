@@ -1,5 +1,5 @@
 /*
- * pipeline.c: three small jobs in one program, each with assertions that
+ * pipeline.c: five small jobs in one program, each with assertions that
  * lumet checks for every input the program can read.
  *
  *   1. a producer and a consumer sharing a bounded ring buffer; which of the
@@ -8,7 +8,9 @@
  *      stream of tokens read from the input and counts their digits;
  *   3. an insertion sort of four values read from the input, checked
  *      against the smallest and largest value and the sum read;
- *   4. a binary search in the sorted values for one more value read.
+ *   4. a run-length code of the sorted values, decoded back and checked
+ *      against them and against a count of the distinct values;
+ *   5. a binary search in the sorted values for one more value read.
  *
  * Every input character is reduced to a small token (c % 2, c % 4), so the
  * program sees every token sequence while its numbers stay below 16: the
@@ -64,7 +66,13 @@ int lo = 3;          /* smallest value read */
 int hi = 0;          /* largest value read */
 int zeros = 0;       /* how many values are 0 */
 
-/* ---- 4. binary search ---- */
+/* ---- 4. run-length code ---- */
+int rv[N];           /* value of each run */
+int rl[N];           /* length of each run */
+int runs = 0;
+int distinct = 0;    /* values 0..3 that occur, counted without the runs */
+
+/* ---- 5. binary search ---- */
 int left = 0;        /* the search range is a[left..right-1] */
 int right = N;
 int found = 0;
@@ -83,6 +91,8 @@ int main(void)
   int after = 0;
   int z = 0;
   int moves = 0;      /* shifts the sort made */
+  int v = 0;
+  int r = 0;
   int mid = 0;
   int x = 0;
 
@@ -228,7 +238,38 @@ int main(void)
   lumet_assertion("moves <= 6");
 
   /*
-   * 4. Binary search in the sorted values for a value 0..3 read from the
+   * 4. Run-length code of the sorted values.  Equal values are adjacent
+   * once sorted, so there is one run per distinct value, the runs rise
+   * strictly, and writing each value out as often as its run says gives
+   * the sorted values back.
+   */
+  for (i = 0; i < N; i++) {
+    if (runs > 0 && rv[runs - 1] == a[i]) {
+      rl[runs - 1]++;
+    } else {
+      rv[runs] = a[i];
+      rl[runs] = 1;
+      runs++;
+    }
+    lumet_assertion("runs >= 1 && runs <= i + 1");
+  }
+  for (v = 0; v < 4; v++)
+    if (a[0] == v || a[1] == v || a[2] == v || a[3] == v)
+      distinct++;
+  lumet_assertion("runs == distinct");
+  lumet_assertion("zeros == 0 || (rv[0] == 0 && rl[0] == zeros)");
+  i = 0;              /* position in the decoded values */
+  for (r = 0; r < runs; r++) {
+    lumet_assertion("r == 0 || rv[r - 1] < rv[r]");
+    for (j = 0; j < rl[r]; j++) {
+      lumet_assertion("i < N && a[i] == rv[r]");
+      i++;
+    }
+  }
+  lumet_assertion("i == N && rv[0] == lo && rv[runs - 1] == hi");
+
+  /*
+   * 5. Binary search in the sorted values for a value 0..3 read from the
    * input: the range halves at every probe, so four values need at most
    * three probes, and a value not found is none of the four.
    */

@@ -1,1 +1,1 @@
-109: count < CAP
+121: count < CAP
