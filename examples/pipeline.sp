@@ -1,1 +1,1 @@
-121: count < CAP
+119: count < CAP
