@@ -158,7 +158,7 @@ std::string JSONspectext(const std::string &text, int n, int count) {
                                          "ASSUMPTION", "GUARANTEE", "DEFINE"};
   std::string t = text;
   stringcomments(t);
-  std::string spec;  // the main module's SPEC sections, one after the other
+  std::string sectiontext;  // the main module's SPEC sections, one after the other
   size_t from = std::string::npos;
   for (size_t i = 0; i <= t.size(); i++) {
     if (i < t.size() && (!JSONidchar(t[i]) || (i > 0 && JSONidchar(t[i - 1])))) continue;
@@ -168,14 +168,14 @@ std::string JSONspectext(const std::string &text, int n, int count) {
     bool section = i == t.size() || w == "MODULE" || w == "PROCEDURE";
     for (const char *s : sections) section = section || w == s;
     if (!section) continue;
-    if (from != std::string::npos) spec += t.substr(from, i - from) + "\n";
+    if (from != std::string::npos) sectiontext += t.substr(from, i - from) + "\n";
     from = w == "SPEC" ? e : std::string::npos;
     if (i == t.size() || w == "MODULE" || w == "PROCEDURE") break;
   }
   std::vector<std::string> props;
   int depth = 0;
   std::string cur;
-  for (char c : spec + ";") {
+  for (char c : sectiontext + ";") {
     if (c == '(' || c == '[' || c == '{') depth++;
     if (c == ')' || c == ']' || c == '}') depth--;
     if (c != ';' || depth != 0) {

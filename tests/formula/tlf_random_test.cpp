@@ -248,8 +248,7 @@ TEST(TLFdeep, AlternatingNesting) {
   treefree(t);
 }
 
-// Large cases with their times (reported by the issue; also guards against
-// quadratic slips). Release figures come from the same tests in a release build.
+// Large cases with their times (they also guard against quadratic slips). Release figures come from the same tests in a release build.
 TEST(TLFperf, CnfOfTenThousandClauses) {
   // (x1 & ... & x100) | (y1 & ... & y100): 10,000 two-literal clauses
   tree *f = treecompose("|", chain("&", 100, 100, false), nullptr);
