@@ -183,18 +183,6 @@ static bool balanced(const std::string &s) {
   return d == 0;
 }
 
-static void exercise(const std::string &text, FILE *sink) {
-  tree *t = P(text);
-  treewrite(t, sink);
-  std::string s, p;
-  treewrites(t, s, 0);
-  treewritep(t, p, 0, 0);
-  tree *c = treecopy(t);
-  if (treediff(t, c) != 0 || treesize(t) != treesize(c)) abort();
-  treefree(c);
-  treefree(t);
-}
-
 TEST(Fuzz, GeneratedTextsReadBack) {
   textgen g{std::mt19937(12345)};
   FILE *sink = fopen("/dev/null", "w");
