@@ -158,19 +158,6 @@ static std::string MAINtracemodel;
 static int MAINtraceverdict = 0;
 struct MAINtraceout {};
 
-static bool MAINexistential(const tree *f) {
-  std::vector<const tree *> stack{f};
-  while (!stack.empty()) {
-    const tree *t = stack.back();
-    stack.pop_back();
-    if (!t) continue;
-    if (t->text[0] == 'E' && !t->text[1] && t->right) return true;
-    stack.push_back(t->left);
-    stack.push_back(t->right);
-  }
-  return false;
-}
-
 static bool MAINtbdtrace() {
   if (Xce || PAR_tm || PAR_mem || !MAINtraceprop || op0.prop == PARSEL_INTW) return false;
   TBDlimits saved = TBDlim;
@@ -242,7 +229,7 @@ static int MAINbounded(prg *bp, tree *prop, const std::string &model) {
   BMCtracehook = MAINtbdtrace;
   int v = bmc(f, spine, parts[3], bp->varc, bp->BOOLN);
   BMCtracehook = nullptr;
-  if (v == BMC_TRUE && MAINexistential(f)) {
+  if (v == BMC_TRUE && (TLFnnftype(f) & TLF_HASE)) {
     MAINtraceverdict = BMC_TRUE;
     MAINtbdtrace();
   }

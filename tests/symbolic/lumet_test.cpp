@@ -347,7 +347,9 @@ TEST(Lumet, BundledExamples) {
     // a failed backward check or a holding existential one writes a trace silently
     bool stored = c[4] == "FALSE" && (fw || df);
     bool said = r.out.find("The property is false, preparing files ...") != std::string::npos;
-    if (!bounded) EXPECT_EQ(stored, said) << c[0];
+    if (!bounded) {
+      EXPECT_EQ(stored, said) << c[0];
+    }
     if (std::ifstream(CEXfilename(model)).good()) {
       int kind = df ? 1 : fw ? 0 : c[4] == "TRUE" ? 2 : 3;
       EXPECT_FALSE(tt) << c[0];
