@@ -1,5 +1,5 @@
 // Dependency analysis and variable ordering: a variable order read from a
-// file, the cone-of-influence reduction for one property, and an order
+// file, the cone-of-influence reduction for one property, and orders
 // computed from the dependencies between variables.  All three work on the
 // flattened program record between flattening and Boolean encoding; the
 // order of the declaration list is the order of the decision diagrams.
@@ -69,3 +69,17 @@ std::vector<int> DEPorder(const DEPgraph &g);
 // prefix, earlier positions counting more.  The prefix scores are kept
 // incrementally, so the pass is quadratic, not cubic, in the variables.
 void DEPrefine(const DEPsym &s, std::vector<int> &order, const std::vector<long long> &weight);
+
+// The span order.  Each transition is an edge over the variables it names
+// outside x := x, or with written over the variables it assigns (edges of
+// fewer than two are left out); the span of an order is the sum over edges
+// of (last position - first position).
+std::vector<std::vector<int>> DEPspanedges(tree *prog, bool written = false);
+// order[i] = variable at position i; every edge names variables of order.
+long long DEPspan(const std::vector<std::vector<int>> &edges, const std::vector<int> &order);
+// An order (order[i] = declaration position of the variable at i) whose span
+// is at most 3/4 of the declaration order's and whose span over the written
+// edges is no larger, found by FORCE iterations from the declaration order
+// and from DEPorder; empty when none is found: the declaration order stays.  Variables stay whole (array elements are
+// variables of their own); the engine places their bits.
+std::vector<int> DEPspanorder(tree *prog);
