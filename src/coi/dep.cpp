@@ -460,20 +460,27 @@ std::vector<int> DEPorder(const DEPgraph &g) {
 
 // ---- order by span
 
-std::vector<std::vector<int>> DEPspanedges(tree *prog, bool written) {
+// Both edge sets in one walk: the flattened actions list x := x for every
+// variable a transition keeps, so a walk is as long as variables times
+// transitions.
+static void DEPspanwalk(tree *prog, std::vector<std::vector<int>> *all,
+                        std::vector<std::vector<int>> *written) {
   DEPnames nm(PROGpart(prog, 0));
-  std::vector<std::vector<int>> edges;
   for (tree *t : DEPelems(PROGpart(prog, 2))) {
     DEPtrans tr = DEPtransition(t, nm);
-    std::vector<int> e;
     if (written) {
+      std::vector<int> e;
       for (const auto &tg : tr.targets) e.insert(e.end(), tg.begin(), tg.end());
       DEPunique(e);
-    } else {
-      e = std::move(tr.all);
+      if (e.size() >= 2) written->push_back(std::move(e));
     }
-    if (e.size() >= 2) edges.push_back(std::move(e));
+    if (all && tr.all.size() >= 2) all->push_back(std::move(tr.all));
   }
+}
+
+std::vector<std::vector<int>> DEPspanedges(tree *prog, bool written) {
+  std::vector<std::vector<int>> edges;
+  DEPspanwalk(prog, written ? nullptr : &edges, written ? &edges : nullptr);
   return edges;
 }
 
@@ -531,7 +538,8 @@ static std::vector<int> DEPforce(const std::vector<std::vector<int>> &edges,
 
 std::vector<int> DEPspanorder(tree *prog) {
   int n = (int)DEPelems(PROGpart(prog, 0)).size();
-  std::vector<std::vector<int>> edges = DEPspanedges(prog);
+  std::vector<std::vector<int>> edges, moved;
+  DEPspanwalk(prog, &edges, &moved);
   if (n < 2 || edges.empty()) return {};
   std::vector<std::vector<int>> of(n);
   for (size_t k = 0; k < edges.size(); k++)
@@ -540,7 +548,7 @@ std::vector<int> DEPspanorder(tree *prog) {
   for (int i = 0; i < n; i++) decl[i] = i;
   long long base = DEPspan(edges, decl), best;
   std::vector<int> order = DEPforce(edges, of, decl, best);
-  if (n <= 4000) {  // the dependency order is quadratic in the variables
+  if (n <= 1000) {  // the dependency order is quadratic in the variables
     long long s;
     std::vector<int> other = DEPforce(edges, of, DEPorder(DEPcollect(prog)), s);
     if (s < best) best = s, order = std::move(other);
@@ -550,7 +558,6 @@ std::vector<int> DEPspanorder(tree *prog) {
   // close: a token ring, whose guards join every station to its token, is
   // best with the tokens side by side, as declared.
   if (4 * best > 3 * base) return {};
-  std::vector<std::vector<int>> moved = DEPspanedges(prog, true);
   if (DEPspan(moved, order) > DEPspan(moved, decl)) return {};
   return order;
 }
