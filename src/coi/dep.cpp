@@ -548,7 +548,11 @@ std::vector<int> DEPspanorder(tree *prog) {
   for (int i = 0; i < n; i++) decl[i] = i;
   long long base = DEPspan(edges, decl), best;
   std::vector<int> order = DEPforce(edges, of, decl, best);
-  if (n <= 1000) {  // the dependency order is quadratic in the variables
+  // The dependency order is quadratic in the variables, and its graph in
+  // the variables of a transition.
+  long long pairs = 0;
+  for (const auto &e : edges) pairs += (long long)e.size() * (long long)e.size();
+  if (n <= 1000 && pairs <= 4000000) {
     long long s;
     std::vector<int> other = DEPforce(edges, of, DEPorder(DEPcollect(prog)), s);
     if (s < best) best = s, order = std::move(other);
