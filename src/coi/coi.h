@@ -80,6 +80,8 @@ long long DEPspan(const std::vector<std::vector<int>> &edges, const std::vector<
 // An order (order[i] = declaration position of the variable at i) whose span
 // is at most 3/4 of the declaration order's and whose span over the written
 // edges is no larger, found by FORCE iterations from the declaration order
-// and from DEPorder; empty when none is found: the declaration order stays.  Variables stay whole (array elements are
+// and from DEPorder; empty when none is found, or when one variable is in
+// more than half of the edges (a program counter): the declaration order
+// stays.  Variables stay whole (array elements are
 // variables of their own); the engine places their bits.
 std::vector<int> DEPspanorder(tree *prog);

@@ -544,6 +544,11 @@ std::vector<int> DEPspanorder(tree *prog) {
   std::vector<std::vector<int>> of(n);
   for (size_t k = 0; k < edges.size(); k++)
     for (int v : edges[k]) of[v].push_back((int)k);
+  // A variable in most transitions is a program counter (the C translation's
+  // pc): FORCE pulls it to the middle, and the engine was measured far
+  // slower so; the declared order stays.
+  for (int v = 0; v < n; v++)
+    if (2 * of[v].size() > edges.size()) return {};
   std::vector<int> decl(n);
   for (int i = 0; i < n; i++) decl[i] = i;
   long long base = DEPspan(edges, decl), best;

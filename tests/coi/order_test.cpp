@@ -244,6 +244,15 @@ TEST(order, SpanOrderOnlyWhereClearlyShorter) {
        "  b[0] = 1 & b[1] = 1 & b[2] = 1 : b[3] := 1 - b[3] & b[0] := 0 & b[1] := 0 & b[2] := 0;\n"
        "SPEC\n  AG(b[3] = 0);\n",
        false},
+      {"a program counter in every transition",
+       "LUM\nVAR\n  pc : 0..7;\n  a : 0..1;\n  c : 0..1;\n  e : 0..1;\n  g : 0..1;\n  b : 0..1;\n"
+       "  d : 0..1;\n  f : 0..1;\n  h : 0..1;\nINIT\n  pc = 0;\nTRANS\n"
+       "  pc = 0 : a := 1 & b := 1 & pc := 1;\n  pc = 1 : b := 1 & c := 1 & pc := 2;\n"
+       "  pc = 2 : c := 1 & d := 1 & pc := 3;\n  pc = 3 : d := 1 & e := 1 & pc := 4;\n"
+       "  pc = 4 : e := 1 & f := 1 & pc := 5;\n  pc = 5 : f := 1 & g := 1 & pc := 6;\n"
+       "  pc = 6 : g := 1 & h := 1 & pc := 7;\n"
+       "SPEC\n  AG(pc < 8);\n",
+       false},
       {"one variable",
        "LUM\nVAR\n  x : 0..3;\nINIT\n  x = 0;\nTRANS\n  x < 3 : x := x + 1;\nSPEC\n  AG(x < 4);\n",
        false},
