@@ -2,13 +2,18 @@
 // Stages that are not part of this build end the run honestly after the last
 // stage that is, with status 0 and no verdict.
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <csignal>
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -265,6 +270,111 @@ static void MAINcheckdepth(const tree *f) {
   MAINend(0);
 }
 
+// ---- variable order of the decision diagrams
+//
+// The engine decides under a computed order, while the files it writes must
+// be those of the declaration order: the one-state choices of a trace follow
+// the diagrams' shapes. So the check runs under the computed order in a child
+// process, which prints everything itself unless its verdict needs a trace;
+// then the parent, which has no store yet, reruns the check quietly under the
+// declaration order and writes the trace. LUMET_ORDER=declared keeps the
+// declaration order; reverse and shuffle:SEED force others (diagnostics).
+
+// The declared variables' order, as positions in the declaration list; empty
+// for the declaration order.
+static std::vector<int> MAINvarorder(prg *p, int n) {
+  const char *env = std::getenv("LUMET_ORDER");
+  std::string how = env ? env : "";
+  std::vector<int> order;
+  if (how == "declared" || n < 2) return order;
+  if (how == "reverse" || how.rfind("shuffle:", 0) == 0) {
+    for (int i = 0; i < n; i++) order.push_back(how == "reverse" ? n - 1 - i : i);
+    if (how != "reverse") {
+      std::mt19937 rng((unsigned)std::strtoul(how.c_str() + 8, nullptr, 10));
+      std::shuffle(order.begin(), order.end(), rng);
+    }
+    return order;
+  }
+  (void)p;
+  return order;
+}
+
+// Place of every state bit: the variables in the given order, each with its
+// bits in their own order; bits of no variable stay last. Empty when the
+// order is the identity or does not fit the list.
+static std::vector<int> MAINbitorder(tree *vlist, int n, const std::vector<int> &order) {
+  std::vector<std::pair<int, int>> range;
+  for (tree *t = vlist; t;) {
+    bool cell = t->text[0] == ';' && !t->text[1];
+    tree *d = cell ? t->left : t;
+    t = cell ? t->right : nullptr;
+    tree *name = d && d->text[0] == ':' && !d->text[1] ? d->left : d;
+    if (!name || !name->left || !name->right) return {};
+    range.push_back({std::atoi(name->left->text), std::atoi(name->right->text)});
+  }
+  if (order.size() != range.size()) return {};
+  std::vector<int> pos((size_t)n, -1);
+  int next = 0;
+  for (int v : order) {
+    if (v < 0 || (size_t)v >= range.size()) return {};
+    for (int b = range[(size_t)v].first; b <= range[(size_t)v].second; b++) {
+      if (b < 1 || b > n || pos[(size_t)b - 1] >= 0) return {};
+      pos[(size_t)b - 1] = next++;
+    }
+  }
+  bool identity = true;
+  for (int b = 0; b < n; b++) {
+    if (pos[(size_t)b] < 0) pos[(size_t)b] = next++;
+    identity = identity && pos[(size_t)b] == b;
+  }
+  return identity ? std::vector<int>() : pos;
+}
+
+static int MAINtracefd = -1;        // child: tells the parent that a trace is due
+
+// Whether MAINcounterexample will write a trace for verdict c.
+static bool MAINtracedue(int c) {
+  if (Xce) return false;
+  if (!ggt->cex) return CEXpathget() != nullptr;
+  return c == 0 && op0.prop != PARSEL_INTW;
+}
+
+// Runs the rest of the check under the order in a child. Returns in the
+// parent only when the trace is due; every other end of the child is the
+// parent's end too.
+static void MAINorderedrun(const std::vector<int> &pos) {
+  std::fflush(nullptr);
+  int fd[2];
+  if (pipe(fd) != 0) return;
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(fd[0]);
+    close(fd[1]);
+    return;
+  }
+  if (pid == 0) {
+    close(fd[0]);
+    MAINtracefd = fd[1];
+    TBDmmsetorder(pos);
+    return;
+  }
+  close(fd[1]);
+  char due = 0;
+  while (read(fd[0], &due, 1) < 0 && errno == EINTR) {
+  }
+  close(fd[0]);
+  int st = 0;
+  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+  }
+  if (due == 'T' && WIFEXITED(st)) return;
+  if (lmtlog) std::fclose(lmtlog);
+  if (WIFSIGNALED(st)) {
+    std::signal(WTERMSIG(st), SIG_DFL);
+    std::raise(WTERMSIG(st));
+  }
+  std::_Exit(WIFEXITED(st) ? WEXITSTATUS(st) : 1);
+}
+
 // The ends through utilexit (errors, help, the stages' own ends) write the
 // result file too.
 static void MAINexithook(int status) { JSONwrite(status); }
@@ -358,6 +468,11 @@ int main(int argc, char **argv) {
   treefree(declared);
   if (op0.ovord) DEPanalysis(p, 0);  // after the order file: the computed order wins
   if (op0.om && op0.prop > 0) MAINcone(p);
+  // the user's order stands; so do the debug logs, which show the diagrams
+  std::vector<int> varorder;
+  if (!orderfile && !op0.ovord && PAR_debug == 0 && op0.engine == PARENG_TBD &&
+      !MAINhasprocedure(ggb->modules) && op0.prop != PARSEL_INTW && (op0.alg < 0 || op0.alg % 10 != 0))
+    varorder = MAINvarorder(p, listlength(PROGpart(p->prog, 0)));
 
   f2p1INFO(ggb);
   if (lmtlog) std::fprintf(lmtlog, "VAR %i\n", p->BOOLN);
@@ -382,7 +497,11 @@ int main(int argc, char **argv) {
     MAINend(v);
   }
 
-  TBDprogresshook = reportprogress;
+  std::vector<int> bitorder = MAINbitorder(ggb->bprogram->vlist, ggb->bprogram->BOOLN, varorder);
+  if (!bitorder.empty()) MAINorderedrun(bitorder);
+  // the parent's rerun for the trace is silent: the child printed the steps
+  bool rerun = !bitorder.empty() && MAINtracefd < 0;
+  TBDprogresshook = rerun ? nullptr : reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);
   if (MAINhasprocedure(ggb->modules)) {
     PROCinit(ggt);
@@ -399,6 +518,11 @@ int main(int argc, char **argv) {
       TBDstatswrite(f);
       std::fflush(f);
     }
+  if (MAINtracefd >= 0 && MAINtracedue(c)) {
+    std::fflush(nullptr);
+    char due = 'T';
+    if (write(MAINtracefd, &due, 1) == 1) std::_Exit(0);
+  }
   MAINcounterexample(c, model);
   if (op0.prop == PARSEL_INTW && c == 0 && !opDFTT) MAINoverflowname();
   int v = reportresult(2 * c - 1, BOUND_NONE);

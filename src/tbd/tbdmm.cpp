@@ -135,6 +135,45 @@ static void slotmove(uint64_t *slots, int32_t size, uint64_t s) {
   slots[i] = s;
 }
 
+const int32_t *TBDlvtab;
+uint32_t TBDlvsize;
+static std::vector<int32_t> levels, labelsat;
+
+bool TBDmmsetorder(const std::vector<int> &pos) {
+  if (storebits >= 0) return false;
+  size_t n = pos.size();
+  std::vector<char> used(n, 0);
+  for (int p : pos) {
+    if (p < 0 || (size_t)p >= n || used[(size_t)p]) return false;
+    used[(size_t)p] = 1;
+  }
+  bool identity = true;
+  for (size_t k = 0; k < n; k++) identity = identity && pos[k] == (int)k;
+  levels.clear();
+  labelsat.clear();
+  TBDlvtab = nullptr;
+  TBDlvsize = 0;
+  if (identity) return true;
+  levels.assign(2 * n + 1, 0);
+  labelsat.assign(2 * n + 1, 0);
+  for (size_t k = 1; k <= n; k++) {
+    int32_t l = 2 * pos[k - 1] + 1;
+    levels[2 * k - 1] = l;
+    levels[2 * k] = l + 1;
+    labelsat[(size_t)l] = (int32_t)(2 * k - 1);
+    labelsat[(size_t)l + 1] = (int32_t)(2 * k);
+  }
+  TBDlvtab = levels.data();
+  TBDlvsize = (uint32_t)levels.size();
+  return true;
+}
+
+bool TBDmmordered() { return TBDlvsize != 0; }
+
+int32_t TBDlabelat(int32_t level) {
+  return (uint32_t)level < labelsat.size() ? labelsat[(size_t)level] : level;
+}
+
 void TBDmminitialize(int n) {
   if (storebits >= 0) return;
   storebits = n;
@@ -205,9 +244,9 @@ tbd TBDmmaddt(int32_t label, tbd lo, tbd hi, tbd rest) {
   }
   // The operations rely on children below their parent's level and inside the pool.
   LUM_CHECK(label > 0 && lo != TBDnull && hi != TBDnull && rest != TBDnull);
-  LUM_CHECK(TBDterminal(lo) || (livenode(lo) && TBDvar(lo) > label));
-  LUM_CHECK(TBDterminal(hi) || (livenode(hi) && TBDvar(hi) > label));
-  LUM_CHECK(TBDterminal(rest) || (livenode(rest) && TBDvar(rest) > label));
+  LUM_CHECK(TBDterminal(lo) || (livenode(lo) && TBDlev(TBDvar(lo)) > TBDlev(label)));
+  LUM_CHECK(TBDterminal(hi) || (livenode(hi) && TBDlev(TBDvar(hi)) > TBDlev(label)));
+  LUM_CHECK(TBDterminal(rest) || (livenode(rest) && TBDlev(TBDvar(rest)) > TBDlev(label)));
   // A full table that can no longer grow has no slot left to probe into.
   if (TBDttb.used >= TBDttb.size - 1) {
     if (TBDlim.maxbytes) TBDlimitout(TBDLIM_MEMORY);
@@ -470,7 +509,7 @@ int TBDmmcheck() {
     int32_t v = n.label;
     if (v < 0) faults++;
     for (tbd c : {n.lo, n.hi, n.rest})
-      if (c == TBDnull || (!TBDterminal(c) && (!livenode(c) || TBDvar(c) <= v))) faults++;
+      if (c == TBDnull || (!TBDterminal(c) && (!livenode(c) || TBDlev(TBDvar(c)) <= TBDlev(v)))) faults++;
     uint32_t mask = (uint32_t)TBDttb.size - 1;
     uint32_t h = hashu(n.label, n.lo, n.hi, n.rest);
     uint32_t i = h & mask;

@@ -56,6 +56,20 @@ inline int8_t &TBDmk(tbd f) {
 inline bool TBDterminal(tbd f) { return (f >> 1) == 1; }
 inline int32_t TBDlabel(tbd f) { int32_t l = TBDcell(f >> 1).label; return f & 1 ? -l : l; }
 inline int32_t TBDvar(tbd f) { return TBDcell(f >> 1).label; }
+
+// Variable order: a label's level is its variable's place in the diagrams,
+// top first. The two labels of a state bit (2k-1, 2k) stay adjacent, so the
+// renamings between them keep every node above its children. Identity unless
+// TBDmmsetorder chose an order before the store was made.
+extern const int32_t *TBDlvtab;     // level per label [0,TBDlvsize)
+extern uint32_t TBDlvsize;          // 0 for the identity order
+inline int32_t TBDlev(int32_t v) { return (uint32_t)v < TBDlvsize ? TBDlvtab[v] : v; }
+// pos[k-1] is the 0-based place of state bit k among the n = pos.size() bits;
+// false (and the identity kept) once the store exists or when pos is not a
+// permutation.
+bool TBDmmsetorder(const std::vector<int> &pos);
+bool TBDmmordered();                // an order other than the identity is in use
+int32_t TBDlabelat(int32_t level);  // the label at a level
 inline tbd TBDlo(tbd f) { return TBDcell(f >> 1).lo; }
 inline tbd TBDhi(tbd f) { return TBDcell(f >> 1).hi; }
 inline tbd TBDrest(tbd f) { return TBDcell(f >> 1).rest; }

@@ -98,7 +98,7 @@ tbd TBDap(int l) {
 int TBDcase(int32_t a, int32_t b) {
   int32_t va = a < 0 ? -a : a, vb = b < 0 ? -b : b;
   if (va == vb) return 2 * (a > 0) + (b > 0);
-  if (va < vb) return 4 + (a > 0);
+  if (TBDlev(va) < TBDlev(vb)) return 4 + (a > 0);
   return 6 + (b > 0);
 }
 
@@ -162,7 +162,7 @@ tbd TBDds(tbd f, tbd g) { return TBDng(TBDcn(TBDng(f), TBDng(g))); }
 tbd TBDrestrict(tbd f, int l) {
   if (TBDterminal(f)) return f;
   int c = std::abs(l);
-  if (c < TBDvar(f)) return f;      // x_c is above every variable of f
+  if (TBDlev(c) < TBDlev(TBDvar(f))) return f;   // x_c is above every variable of f
   if (tbd r = TBDmmgetc(TBDOP_RESTRICT, f, (uint32_t)l)) return r;
   TBDstackcheck();
   const TBDnode F = TBDnd(f);
@@ -200,7 +200,7 @@ int TBDmaxlabel(tbd f) {
     TBDmk(g) = (int8_t)(TBDmk(g) + STEP);
     const TBDnode &n = TBDnd(g);
     int v = n.label < 0 ? -n.label : n.label;
-    if (v > m) m = v;
+    if (m == 0 || TBDlev(v) > TBDlev(m)) m = v;
     stack.push_back(n.rest);
     stack.push_back(n.hi);
     stack.push_back(n.lo);
@@ -267,11 +267,12 @@ int TBDmp(tbd f) { return TBDiterativeabs(TBDng(f)) == TBDtau; }
 
 tbd TBDiterativeabseven(tbd f, int p) {
   if (TBDterminal(f)) return f;
-  int e = TBDmaxlabel(f);
+  // levels keep the parity of their labels
+  int e = TBDlev(TBDmaxlabel(f));
   if (e % 2 == p) e--;
-  int s = TBDvar(f);
+  int s = TBDlev(TBDvar(f));
   if (s % 2 == p) s++;
-  for (int v = e; v >= s; v -= 2) f = TBDbs(v, f);
+  for (int v = e; v >= s; v -= 2) f = TBDbs(TBDlabelat(v), f);
   return f;
 }
 
@@ -297,6 +298,18 @@ static bool literalnode(const TBDnode &n) {
 std::vector<int> TBDwriteOne(tbd cube, int n) {
   std::vector<int> out((size_t)(n > 0 ? n + 1 : 1), 0);
   tbd f = cube;
+  if (TBDmmordered()) {             // the chain follows the levels
+    for (int k = 0; k < n; k++) out[(size_t)k] = 1;
+    while (f != TBDtau) {
+      if (f == TBDomg) TBDerror("TBDwriteOne isomg");
+      const TBDnode &c = TBDnd(f);
+      if (c.label < 0 || c.label % 2 == 0 || c.label > 2 * n - 1) TBDerror("TBDwriteOne isneg");
+      if (!literalnode(c)) TBDerror("TBDwriteOne");
+      if (c.lo == TBDtau) out[(size_t)(c.label / 2)] = -1;
+      f = c.rest;
+    }
+    return out;
+  }
   for (int k = 0; k < n; k++) {
     int v = 2 * k + 1;
     out[(size_t)k] = 1;

@@ -1,9 +1,14 @@
 // Fixpoint checks against the explicit-state oracle, algorithm codes,
 // fairness, built-in properties, and the formulas outside the fragment.
 #include "symtest.h"
+#include "../tbd/tbdtest.h"
 
 // One node store for the whole test program, created before any test runs.
-static const int storeready = (TBDmminitialize(64), 1);
+static const int storeready = (teststore(64), 1);
+
+TEST(Dmc, TestOrderTakesEffect) {
+  EXPECT_EQ(TBDmmordered(), std::getenv("LUMET_TEST_ORDER") != nullptr);
+}
 
 // Every property class on random programs, with and without fairness: the
 // backward verdict (code -1) must match the oracle; A G p and E F p also

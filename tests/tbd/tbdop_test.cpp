@@ -139,8 +139,10 @@ TEST(TBDop, RandomFunctionsAgreeWithTruthTables) {
         ASSERT_EQ(ttof(TBDiterativeabseven(a.f, par)), want);
       }
       int m = TBDmaxlabel(a.f);
-      int seenmax = 0;
-      eachnode(a.f, [&](tbd g) { seenmax = std::max(seenmax, TBDvar(g)); });
+      int seenmax = 0;              // the deepest label in the order
+      eachnode(a.f, [&](tbd g) {
+        if (seenmax == 0 || TBDlev(TBDvar(g)) > TBDlev(seenmax)) seenmax = TBDvar(g);
+      });
       ASSERT_EQ(m, seenmax);
     }
   }

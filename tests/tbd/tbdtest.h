@@ -1,7 +1,9 @@
 // Truth-table oracle and random TBD generator shared by the TBD tests.
 #pragma once
 
+#include <algorithm>
 #include <bitset>
+#include <cstdlib>
 #include <random>
 #include <unordered_map>
 #include <vector>
@@ -13,7 +15,18 @@
 constexpr int TTVARS = 10;          // variables 1..10 in the truth tables
 using TT = std::bitset<1u << TTVARS>;   // bit a: value under assignment a (x_v = bit v-1 of a)
 
-inline void teststore() { TBDmminitialize(64); }
+// LUMET_TEST_ORDER=SEED makes the store use a shuffled order of its n bits:
+// every test that compares with an oracle must pass under any order.
+inline void teststore(int n = 64) {
+  if (const char *seed = std::getenv("LUMET_TEST_ORDER"); seed && !TBDmmexists()) {
+    std::vector<int> pos((size_t)n);
+    for (int k = 0; k < n; k++) pos[(size_t)k] = k;
+    std::mt19937 rng((unsigned)std::atoi(seed));
+    std::shuffle(pos.begin(), pos.end(), rng);
+    TBDmmsetorder(pos);
+  }
+  TBDmminitialize(n);
+}
 
 inline const TT &varTT(int v) {
   static std::vector<TT> vars;
