@@ -8,6 +8,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,8 +36,12 @@ static pid_t F2Pstart(int w, const std::string &log, bool &child) {
   int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return -1;
   std::fflush(nullptr);  // nothing buffered is written twice
+  pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) {
+    // a probe stopped by timeout or kill takes its child along
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
     if (dup2(fd, 1) < 0) _exit(127);
     close(fd);
     child = true;

@@ -1,6 +1,7 @@
 // Entry point of the checker: one verification from command line to verdict.
 // Stages that are not part of this build end the run honestly after the last
 // stage that is, with status 0 and no verdict.
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -295,8 +296,7 @@ static std::vector<int> MAINvarorder(prg *p, int n) {
     }
     return order;
   }
-  (void)p;
-  return order;
+  return DEPspanorder(p->prog);
 }
 
 // Place of every state bit: the variables in the given order, each with its
@@ -346,6 +346,7 @@ static void MAINorderedrun(const std::vector<int> &pos) {
   std::fflush(nullptr);
   int fd[2];
   if (pipe(fd) != 0) return;
+  pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     close(fd[0]);
@@ -353,6 +354,9 @@ static void MAINorderedrun(const std::vector<int> &pos) {
     return;
   }
   if (pid == 0) {
+    // a parent stopped by timeout or kill takes its child along
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) std::_Exit(1);
     close(fd[0]);
     MAINtracefd = fd[1];
     TBDmmsetorder(pos);

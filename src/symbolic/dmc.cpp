@@ -430,7 +430,17 @@ int dmcDFTT(int kind) {
   // first such state. The trace is picked from the form of the deadlock
   // set, which the chained set does not have: a deadlock found that way is
   // searched for again breadth-first, as without chaining.
-  if (DMCchaining && DMCnoprocedures()) {
+  if (DMCchaining && DMCnoprocedures() && !ggt->fairness.empty()) {
+    // A fair path from a reachable state stays among the reachable states,
+    // so their fair part is found inside that set, far smaller than the
+    // whole space the fair set of the trace route spans.
+    tbd r = TBDfwchain(ggt->init);
+    TBDkp(r);
+    tbd fr = DMCeg(r);
+    bool free = TBDmp(andnot(r, TBDbw(fr)));
+    TBDdr(r);
+    if (free) return 1;
+  } else if (DMCchaining && DMCnoprocedures()) {
     tbd stuck = TBDng(TBDbw(DMCfair()));
     TBDkp(stuck);
     tbd rc = TBDfwchain(ggt->init, stuck);
