@@ -366,12 +366,30 @@ int TBDmmnodecnt1(tbd f) {
   return (int)treesz(f, memo);
 }
 
+// Handles given a seen-key, so that a clear visits them and not the whole
+// pool: fixpoint loops clear once per loop, and small loops are many.
+static std::vector<tbd> seenmarked;
+
 void TBDmmmarkclear(int key) {
-  for (uint32_t c = 0; c < poolchunks; c++) {
-    int8_t *m = TBDchunks[c]->mark;
-    for (uint32_t i = 0; i < 2 * TBDCHUNK; i++)
-      if (m[i] == key) m[i] = 0;
+  if (seenmarked.size() > (size_t)pooltop) {   // cheaper to sweep the pool
+    for (uint32_t c = 0; c < poolchunks; c++) {
+      int8_t *m = TBDchunks[c]->mark;
+      for (uint32_t i = 0; i < 2 * TBDCHUNK; i++)
+        if (m[i] == key) m[i] = 0;
+    }
+    seenmarked.clear();
+    for (uint32_t c = 0; c < pooltop; c++)
+      for (tbd h : {c << 1, c << 1 | 1})
+        if (TBDmk(h) < 0) seenmarked.push_back(h);
+    return;
   }
+  size_t k = 0;
+  for (tbd h : seenmarked) {
+    int8_t &m = TBDmk(h);
+    if (m == key) m = 0;
+    else if (m < 0) seenmarked[k++] = h;
+  }
+  seenmarked.resize(k);
 }
 
 int TBDmmmarkset(tbd f, int key) {
@@ -382,6 +400,7 @@ int TBDmmmarkset(tbd f, int key) {
   }
   if (!TBDterminal(f) && !livenode(f)) return 0;
   if (TBDmk(f) != key) {
+    if (TBDmk(f) >= 0) seenmarked.push_back(f);
     TBDmk(f) = (int8_t)key;
     return 0;
   }
