@@ -21,7 +21,62 @@ static uint32_t pooltop;            // first never-used cell
 static uint32_t freelist;           // freed cells chained through rest (cell indices)
 static uint64_t freecount;          // cells on the free list
 static int storebits = -1;          // n of the first initialisation; -1 = no store
-static std::vector<tbd> roots;      // root list, in keep order
+// Roots with their keep counts, open-addressed: a run can keep hundreds of
+// thousands of nodes (the states of a long trace) and drops them in any order.
+namespace {
+struct TBDrootset {
+  std::vector<uint32_t> key;        // handle, 0 free, 1 dropped
+  std::vector<uint32_t> count;      // keeps of key[i]
+  size_t used = 0;                  // slots not free
+  size_t live = 0;                  // slots holding a handle
+
+  size_t slotof(uint32_t f) const {
+    size_t mask = key.size() - 1, hole = SIZE_MAX;
+    size_t i = (size_t)((f * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    for (;; i = (i + 1) & mask) {
+      if (key[i] == f) return i;
+      if (key[i] == 1 && hole == SIZE_MAX) hole = i;
+      if (key[i] == 0) return hole == SIZE_MAX ? i : hole;
+    }
+  }
+  void grow() {
+    std::vector<uint32_t> k = std::move(key), c = std::move(count);
+    size_t size = k.empty() ? 1024 : live * 4 > k.size() ? k.size() * 2 : k.size();
+    key.assign(size, 0);
+    count.assign(size, 0);
+    used = live = 0;
+    for (size_t i = 0; i < k.size(); i++)
+      if (k[i] > 1) add(k[i], c[i]);
+  }
+  void add(uint32_t f, uint32_t n) {
+    if ((used + 1) * 2 > key.size()) grow();
+    size_t i = slotof(f);
+    if (key[i] != f) {
+      used += key[i] == 0;
+      live++;
+      key[i] = f;
+      count[i] = 0;
+    }
+    count[i] += n;
+  }
+  bool drop(uint32_t f) {
+    if (key.empty()) return false;
+    size_t i = slotof(f);
+    if (key[i] != f) return false;
+    if (--count[i] == 0) {
+      key[i] = 1;
+      live--;
+    }
+    return true;
+  }
+  uint32_t kept(uint32_t f) const {
+    if (key.empty()) return 0;
+    size_t i = slotof(f);
+    return key[i] == f ? count[i] : 0;
+  }
+};
+}  // namespace
+static TBDrootset roots;
 static std::vector<tbd> walk;       // scratch stack of the mark walks
 // A chunk held back for the moment the system refuses one: the operation in
 // flight finishes on it, and the next safe point collects before the run
@@ -282,26 +337,17 @@ void TBDmmclearc() { std::memset((void *)TBDctb.e, 0, sizeof(TBDcentry) * TBDctb
 
 void TBDkp(tbd f) {
   if (f == TBDnull || TBDterminal(f)) return;
-  roots.push_back(f);
+  roots.add(f, 1);
 }
 
-// Cells holding the same node are interchangeable, so the most recent one
-// goes: keep/drop pairs of the fixpoint loops then cost O(1).
 void TBDdr(tbd f) {
   if (f == TBDnull || TBDterminal(f)) return;
-  for (size_t i = roots.size(); i-- > 0;)
-    if (roots[i] == f) {
-      roots.erase(roots.begin() + (long)i);
-      return;
-    }
-  LUM_CHECK(!"TBDdr of a node not kept");   // a second drop would free a node still in use
+  bool kept = roots.drop(f);
+  LUM_CHECK(kept);                  // a second drop would free a node still in use
+  (void)kept;
 }
 
-int TBDkept(tbd f) {
-  int k = 0;
-  for (tbd r : roots) k += r == f;
-  return k;
-}
+int TBDkept(tbd f) { return (int)roots.kept(f); }
 
 // Marks every unvisited node below f with +step; returns the number marked.
 static uint64_t markwalk(tbd f, int step) {
@@ -414,7 +460,8 @@ void TBDcl() {
   TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
   TBDmmclearc();
   uint64_t sum = 0;
-  for (tbd r : roots) sum += markwalk(r, COUNTSTEP);
+  for (uint32_t r : roots.key)
+    if (r > 1) sum += markwalk(r, COUNTSTEP);
   for (uint32_t c = 2; c < pooltop; c++)
     if (TBDcell(c).label != 0 && (TBDmk(c << 1) < 0 || TBDmk(c << 1 | 1) < 0)) {
       const TBDnode &n = TBDcell(c);
@@ -515,7 +562,7 @@ uint64_t TBDmmlive() { return pooltop < 2 ? 0 : pooltop - 2 - freecount; }
 
 uint64_t TBDmmbytes() {
   return (uint64_t)poolchunks * sizeof(TBDchunk) + (uint64_t)TBDttb.size * sizeof(uint64_t) +
-         (uint64_t)TBDctb.size * sizeof(TBDcentry) + roots.capacity() * sizeof(tbd);
+         (uint64_t)TBDctb.size * sizeof(TBDcentry) + 2 * roots.key.capacity() * sizeof(uint32_t);
 }
 
 int TBDmmcheck() {
