@@ -340,18 +340,18 @@ static bool MAINtracedue(int c) {
 }
 
 // Runs the rest of the check under the order in a child. Returns in the
-// parent only when the trace is due; every other end of the child is the
-// parent's end too.
-static void MAINorderedrun(const std::vector<int> &pos) {
+// parent only when the trace is due (true) or no child could be made (false:
+// the run goes on as one); every other end of the child is the parent's end.
+static bool MAINorderedrun(const std::vector<int> &pos) {
   std::fflush(nullptr);
   int fd[2];
-  if (pipe(fd) != 0) return;
+  if (pipe(fd) != 0) return false;
   pid_t parent = getpid();
   pid_t pid = fork();
   if (pid < 0) {
     close(fd[0]);
     close(fd[1]);
-    return;
+    return false;
   }
   if (pid == 0) {
     // a parent stopped by timeout or kill takes its child along
@@ -360,7 +360,7 @@ static void MAINorderedrun(const std::vector<int> &pos) {
     close(fd[0]);
     MAINtracefd = fd[1];
     TBDmmsetorder(pos);
-    return;
+    return false;
   }
   close(fd[1]);
   char due = 0;
@@ -370,7 +370,7 @@ static void MAINorderedrun(const std::vector<int> &pos) {
   int st = 0;
   while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
   }
-  if (due == 'T' && WIFEXITED(st)) return;
+  if (due == 'T' && WIFEXITED(st)) return true;
   if (lmtlog) std::fclose(lmtlog);
   if (WIFSIGNALED(st)) {
     std::signal(WTERMSIG(st), SIG_DFL);
@@ -502,9 +502,8 @@ int main(int argc, char **argv) {
   }
 
   std::vector<int> bitorder = MAINbitorder(ggb->bprogram->vlist, ggb->bprogram->BOOLN, varorder);
-  if (!bitorder.empty()) MAINorderedrun(bitorder);
   // the parent's rerun for the trace is silent: the child printed the steps
-  bool rerun = !bitorder.empty() && MAINtracefd < 0;
+  bool rerun = !bitorder.empty() && MAINorderedrun(bitorder);
   TBDprogresshook = rerun ? nullptr : reportprogress;
   ggt = prg2t(ggb->bprogram, nullptr);
   if (MAINhasprocedure(ggb->modules)) {
