@@ -39,7 +39,10 @@ static void logline(const char *s) {
 // The complement of a handle is the node with the negated label, except for
 // the shapes NOT x OR B and x OR A with a true conjunct, which the constructor
 // turns into a conjunction with a literal.
+bool TBDcanon;
+
 tbd TBDng(tbd f) {
+  if (TBDcanon) return f ^ 1;
   const TBDnode &n = TBDcell(f >> 1);
   if ((f & 1) || n.rest != TBDtau || (n.lo != TBDtau && n.hi != TBDtau) || TBDterminal(f)) return f ^ 1;
   return TBDnewnode(-n.label, n.lo, n.hi, n.rest);
@@ -48,7 +51,22 @@ tbd TBDng(tbd f) {
 // The rules run in a fixed order until one returns; the node that no rule
 // changes any more is hash-consed. Equal cofactors under a non-true conjunct
 // are deliberately kept: the form is not canonical.
+// The conjunct does not mention x, so it goes into both cofactors; the lo
+// edge is kept regular by moving its complement to the node's handle.
+static tbd canonnode(int32_t a, tbd A, tbd B, tbd C) {
+  if (C != TBDtau) {
+    A = TBDcn(A, C);
+    B = TBDcn(B, C);
+  }
+  tbd r;
+  if (A == B) r = A;
+  else if (A & 1) r = TBDmmaddt(a < 0 ? -a : a, A ^ 1, B ^ 1, TBDtau) ^ 1;
+  else r = TBDmmaddt(a < 0 ? -a : a, A, B, TBDtau);
+  return a < 0 ? r ^ 1 : r;
+}
+
 tbd TBDnewnode(int32_t a, tbd A, tbd B, tbd C) {
+  if (TBDcanon) return canonnode(a, A, B, C);
   for (;;) {
     if (A == TBDomg && B == TBDomg) return a < 0 ? TBDtau : TBDomg;   // (x ? F : F) = F
     if (C == TBDomg) return a < 0 ? TBDtau : TBDomg;                  // X AND F = F
@@ -298,6 +316,20 @@ static bool literalnode(const TBDnode &n) {
 std::vector<int> TBDwriteOne(tbd cube, int n) {
   std::vector<int> out((size_t)(n > 0 ? n + 1 : 1), 0);
   tbd f = cube;
+  if (TBDcanon) {                   // a path of BDD nodes, one branch false at each
+    for (int k = 0; k < n; k++) out[(size_t)k] = 1;
+    while (f != TBDtau) {
+      if (f == TBDomg) TBDerror("TBDwriteOne isomg");
+      const TBDnode c = TBDnd(f);
+      int v = c.label < 0 ? -c.label : c.label;
+      tbd lo = c.label < 0 ? c.lo ^ 1 : c.lo, hi = c.label < 0 ? c.hi ^ 1 : c.hi;
+      if (v % 2 == 0 || v > 2 * n - 1) TBDerror("TBDwriteOne isneg");
+      if (hi == TBDomg) out[(size_t)(v / 2)] = -1, f = lo;
+      else if (lo == TBDomg) f = hi;
+      else TBDerror("TBDwriteOne");
+    }
+    return out;
+  }
   if (TBDmmordered()) {             // the chain follows the levels
     for (int k = 0; k < n; k++) out[(size_t)k] = 1;
     while (f != TBDtau) {
@@ -427,7 +459,7 @@ int iTBDeq(tbd f, tbd g) {
 }
 
 tbd TBDbdd(tbd f) {
-  if (TBDterminal(f)) return f;
+  if (TBDterminal(f) || TBDcanon) return f;
   if (tbd r = TBDmmgetc(TBDOP_BDD, 0, f)) return r;
   TBDstackcheck();
   const TBDnode F = TBDnd(f);

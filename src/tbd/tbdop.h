@@ -27,6 +27,10 @@ std::unique_ptr<TBDmap> TBDmapnew(int n);
 uint32_t TBDnewid();                // fresh id for maps and flag arrays
 
 tbd TBDnewnode(int32_t label, tbd lo, tbd hi, tbd rest);
+// Canonical mode: every node made is a reduced ordered BDD node with a
+// complement bit (rest true, lo regular), so equal sets are equal handles
+// and negation is a bit flip. Set before the first node is made.
+extern bool TBDcanon;
 tbd TBDng(tbd f);
 tbd TBDap(int l);
 int TBDcase(int32_t a, int32_t b);

@@ -16,8 +16,10 @@ constexpr int TTVARS = 10;          // variables 1..10 in the truth tables
 using TT = std::bitset<1u << TTVARS>;   // bit a: value under assignment a (x_v = bit v-1 of a)
 
 // LUMET_TEST_ORDER=SEED makes the store use a shuffled order of its n bits:
-// every test that compares with an oracle must pass under any order.
+// every test that compares with an oracle must pass under any order, and
+// LUMET_TEST_CANON=1 under canonical nodes.
 inline void teststore(int n = 64) {
+  if (std::getenv("LUMET_TEST_CANON") && !TBDmmexists()) TBDcanon = true;
   if (const char *seed = std::getenv("LUMET_TEST_ORDER"); seed && !TBDmmexists()) {
     std::vector<int> pos((size_t)n);
     for (int k = 0; k < n; k++) pos[(size_t)k] = k;
