@@ -69,13 +69,35 @@ static inline bool flagged(const TBDflags &q, int v) {
   return v <= q.top && (size_t)v < q.f.size() && q.f[(size_t)v];
 }
 
+// The deepest level of a label in [1, 2n] that `touched` selects; -1 for none.
+template <class P>
+static int32_t deepest(int32_t &memo, P touched) {
+  if (memo != -2) return memo;
+  memo = -1;
+  for (int v = 1; v <= 2 * TBDmmbits(); v++)
+    if (touched(v) && TBDlev(v) > memo) memo = TBDlev(v);
+  return memo;
+}
+
+static inline int32_t levelof(tbd f) { return TBDlev(TBDvar(f)); }
+
+// With canonical nodes an operation may stop where no label it changes can
+// come any more: every node below its parent's level, the rest is the
+// operand itself (or a plain conjunction), and the handle is the same.
+static inline bool below(tbd f, int32_t deep) {
+  return TBDcanon && !TBDterminal(f) && levelof(f) > deep;
+}
+static int32_t deepq(const TBDflags &q) {
+  return deepest(q.deepq, [&](int v) { return flagged(q, v); });
+}
+
 // Computed-table codes keyed by the flag array: the ids are small, far below
 // the fixed codes' bit.
 static uint32_t exqcode(const TBDflags &q) { return 0x40000000u | q.id; }
 static uint32_t rpqcode(const TBDflags &q) { return 0x60000000u | q.id; }
 
 tbd TBDexq(tbd f, const TBDflags &q) {
-  if (TBDterminal(f)) return f;
+  if (TBDterminal(f) || below(f, deepq(q))) return f;
   uint32_t op = exqcode(q);
   if (tbd r = TBDmmgetc(op, 0, f)) return r;
   TBDstackcheck();
@@ -95,6 +117,10 @@ tbd TBDrpq(tbd f, tbd g, const TBDflags &q) {
   if (f == TBDomg || g == TBDomg) return TBDomg;
   if (f == TBDtau || f == g) return TBDexq(g, q);
   if (g == TBDtau) return TBDexq(f, q);
+  if (TBDcanon) {
+    int32_t d = deepq(q);
+    if (below(f, d) && below(g, d)) return TBDcn(f, g);
+  }
   uint32_t op = rpqcode(q);
   if (tbd r = TBDmmgetc(op, f, g)) return r;
   TBDstackcheck();
@@ -133,22 +159,24 @@ tbd TBDrpq(tbd f, tbd g, const TBDflags &q) {
 
 // Rebuilds f with every label mapped through `map`; memoised under (op, key).
 template <class M>
-static tbd relabel(tbd f, uint32_t op, uint32_t key, M map) {
-  if (TBDterminal(f)) return f;
+static tbd relabel(tbd f, uint32_t op, uint32_t key, M map, int32_t deep) {
+  if (TBDterminal(f) || below(f, deep)) return f;
   if (tbd r = TBDmmgetc(op, key, f)) return r;
   TBDstackcheck();
   const TBDnode F = TBDnd(f);
   int v = F.label < 0 ? -F.label : F.label;
   int w = map(v);
-  tbd lo = relabel(F.lo, op, key, map);
-  tbd hi = relabel(F.hi, op, key, map);
-  tbd r = TBDnewnode(F.label < 0 ? -w : w, lo, hi, relabel(F.rest, op, key, map));
+  tbd lo = relabel(F.lo, op, key, map, deep);
+  tbd hi = relabel(F.hi, op, key, map, deep);
+  tbd r = TBDnewnode(F.label < 0 ? -w : w, lo, hi, relabel(F.rest, op, key, map, deep));
   TBDmmputc(op, key, f, r);
   return r;
 }
 
 tbd TBDrn(tbd f) {
-  return relabel(f, TBDOP_RN, 0, [](int v) { return v % 2 == 0 ? v - 1 : v; });
+  static int32_t deep = -2;         // the store's bits never change
+  int32_t d = TBDcanon ? deepest(deep, [](int v) { return v % 2 == 0; }) : -1;
+  return relabel(f, TBDOP_RN, 0, [](int v) { return v % 2 == 0 ? v - 1 : v; }, d);
 }
 
 static inline int flagat(const TBDflags &fl, int v) {
@@ -156,15 +184,15 @@ static inline int flagat(const TBDflags &fl, int v) {
 }
 
 tbd TBDsprn(tbd f, const TBDflags &flags) {
-  return relabel(f, TBDOP_RN, flags.id, [&](int v) {
-    return v % 2 == 1 && flagat(flags, v) == 0 ? v + 1 : v;
-  });
+  auto moved = [&](int v) { return v % 2 == 1 && flagat(flags, v) == 0; };
+  int32_t d = TBDcanon ? deepest(flags.deepsp, moved) : -1;
+  return relabel(f, TBDOP_RN, flags.id, [&](int v) { return moved(v) ? v + 1 : v; }, d);
 }
 
 tbd TBDasrn(tbd f, const TBDflags &flags) {
-  return relabel(f, TBDOP_ASRN, flags.id, [&](int v) {
-    return v % 2 == 0 && flagat(flags, v) == 1 ? v - 1 : v;
-  });
+  auto moved = [&](int v) { return v % 2 == 0 && flagat(flags, v) == 1; };
+  int32_t d = TBDcanon ? deepest(flags.deepas, moved) : -1;
+  return relabel(f, TBDOP_ASRN, flags.id, [&](int v) { return moved(v) ? v - 1 : v; }, d);
 }
 
 static tbd summary(tree *call, tbd t) {

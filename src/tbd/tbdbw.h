@@ -21,6 +21,9 @@ struct TBDflags {
   uint32_t id = TBDnewid();         // computed-table key of this array
   std::vector<uint8_t> f;           // flag per label [0,2n]
   int top = 0;                      // largest flagged label (TBDrpq, TBDexq)
+  // deepest level a quantification / renaming with these flags touches,
+  // found on first use (-2: not yet)
+  mutable int32_t deepq = -2, deepsp = -2, deepas = -2;
 };
 
 struct tsyspart {

@@ -454,11 +454,32 @@ int TBDmmmarkset(tbd f, int key) {
   return 1;
 }
 
+// After a collection a computed result stays when every node it names
+// survived: an iteration that comes back to a set it has seen (the outer
+// rounds of a fairness fixpoint) finds its images again. Which fields are
+// nodes follows the operation; a survivor bitmap keeps the test in cache.
+static std::vector<uint64_t> survivors;
+
+static inline bool survived(uint32_t f) {
+  uint32_t c = f >> 1;
+  return c <= 1 || (survivors[c >> 6] >> (c & 63) & 1);
+}
+
+static void cachesweep() {
+  for (uint32_t i = 0; i < TBDctb.size; i++) {
+    TBDcentry &e = TBDctb.e[i];
+    if (!e.op) continue;
+    bool xnode = e.x != 0 && e.op != TBDOP_RN && e.op != TBDOP_ASRN;
+    bool ynode = e.op != TBDOP_RESTRICT && e.op != TBDOP_REPLACE;
+    if ((xnode && !survived(e.x)) || (ynode && !survived(e.y)) || !survived(e.res)) e = {};
+  }
+}
+
 // Collection. Nodes carrying a seen-key survive, and so does everything
 // below them: a survivor must never point at a freed cell.
 void TBDcl() {
   TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
-  TBDmmclearc();
+  survivors.assign(((size_t)pooltop + 63) / 64, 0);
   uint64_t sum = 0;
   for (uint32_t r : roots.key)
     if (r > 1) sum += markwalk(r, COUNTSTEP);
@@ -479,6 +500,7 @@ void TBDcl() {
       if (m1 > 0) m1 = (int8_t)(m1 - COUNTSTEP);
       slotinsert(TBDttb.slots, TBDttb.size, c);
       TBDttb.used++;
+      survivors[c >> 6] |= 1ull << (c & 63);
       continue;
     }
     if (n.label != 0) TBDst.freed++;
@@ -488,6 +510,7 @@ void TBDcl() {
     freelist = c;
     freecount++;
   }
+  cachesweep();
   TBDttb.count = (int32_t)(sum > INT32_MAX ? INT32_MAX : sum);
   TBDst.collections++;
 #ifdef LUMET_CHECKED
@@ -512,6 +535,7 @@ int TBDclck(tbd f) {
 // 8M-cell trigger let the tables grow to hundreds of MB of missed lines.
 uint64_t TBDgcmin = 1u << 18;
 double TBDgcgrowth = 2;
+double TBDgctable = 0.25;
 static uint64_t gcnext;              // TBDgcgrowth times the cells live after the last collection
 
 static uint64_t gclast;              // cells live after the last collection
@@ -521,7 +545,10 @@ static uint64_t gclast;              // cells live after the last collection
 static bool gcdue() {
   uint64_t live = TBDmmlive();
   if (TBDlim.maxbytes && 2 * TBDmmbytes() > TBDlim.maxbytes && 4 * live > 5 * gclast) return true;
-  return live > gcnext && live > TBDgcmin;
+  // a collection clears and refills tables that never shrink: it waits for
+  // a share of the unique table's slots, so its cost stays a share of the
+  // work done since the last one
+  return live > gcnext && live > TBDgcmin && (double)live > TBDgctable * TBDttb.size;
 }
 
 void TBDsafepoint(std::initializer_list<tbd> live) {

@@ -159,11 +159,13 @@ int TBDclck(tbd f);
 // Safe point of a fixpoint loop: when the store has filled past its trigger,
 // collect with `live` (the loop's iterates) kept for the collection. The
 // terminals keep their seen marks. The trigger follows the live count: twice
-// what survived the last collection, at least TBDgcmin cells. A store that
+// what survived the last collection, at least TBDgcmin cells and a quarter
+// of the unique table's slots. A store that
 // the system refused memory since the last safe point collects at once.
 void TBDsafepoint(std::initializer_list<tbd> live);
 extern uint64_t TBDgcmin;           // smallest trigger, in cells
 extern double TBDgcgrowth;          // trigger / cells that survived (2)
+extern double TBDgctable;           // trigger / unique-table slots (1/4)
 extern uint64_t TBDclcktotal;       // nodes counted by TBDclck since the last collection
 
 // Marks. Seen-keys are in [-7,-1] (the counting steps must make them positive).

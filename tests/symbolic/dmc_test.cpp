@@ -52,6 +52,7 @@ TEST(Dmc, CollectionsInsideFixpoints) {
   uint64_t before = TBDst.collections, gcmin = TBDgcmin;
   TBDgcmin = 0;
   TBDgcgrowth = 1;
+  TBDgctable = 0;
   for (int round = 0; round < 40; round++) {
     int n = 2 + round % 3;
     bprog b = randprog(rng, n, round % 2);
@@ -70,6 +71,7 @@ TEST(Dmc, CollectionsInsideFixpoints) {
   }
   TBDgcmin = gcmin;
   TBDgcgrowth = 2;
+  TBDgctable = 0.25;
   EXPECT_GT(TBDst.collections, before + 10);
   EXPECT_EQ(TBDmmcheck(), 0);
 }

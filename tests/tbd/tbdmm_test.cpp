@@ -133,8 +133,17 @@ TEST(TBDmm, CollectionKeepsRootsAndSeenNodes) {
   const TBDnode below = TBDnd(seennode.rest);
   EXPECT_EQ(TBDmmmarkset(seen, -1), 0);
   EXPECT_EQ(TBDmmmarkset(TBDtau, -1), 0);
+  // computed results: one naming only survivors, one naming a freed node
+  tbd both = TBDcn(kept[0].f, kept[1].f);
+  TBDkp(both);
+  tbd x63 = TBDap(63), x64 = TBDap(64), gone = TBDcn(x63, x64);
+  TBDmmputc(TBDOP_CN, kept[0].f, kept[1].f, both);
   uint64_t live = TBDmmlive(), freed = TBDst.freed;
   TBDcl();
+  EXPECT_EQ(TBDmmgetc(TBDOP_CN, kept[0].f, kept[1].f), both);
+  EXPECT_EQ(TBDmmgetc(TBDOP_CN, x63, x64), TBDnull);
+  (void)gone;
+  TBDdr(both);
   EXPECT_EQ(TBDmmmarkset(TBDtau, -1), 0);   // the collection reset the terminal's mark
   TBDmk(TBDtau) = 0;
   EXPECT_LT(TBDmmlive(), live);
