@@ -1,6 +1,8 @@
 // Node pool, unique table, computed table, roots, marks and collection.
 #include "tbd/tbdmm.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -106,6 +108,21 @@ void TBDlimitpoll() {
 // Would `more` bytes of pool or tables pass the memory limit?
 static bool overlimit(uint64_t more) { return TBDlim.maxbytes && TBDmmbytes() + more > TBDlim.maxbytes; }
 
+// The tables are probed at random: on huge pages, where the system grants
+// them, a probe saves most of its page walk. Fresh mappings come zeroed.
+static void *tablealloc(size_t bytes) {
+  void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+  if (bytes >= (size_t)2 << 20) madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+  return p;
+}
+
+static void tablefree(void *p, size_t bytes) {
+  if (p) munmap(p, bytes);
+}
+
 static TBDchunk *newchunk() {
   TBDchunk *c = new (std::nothrow) TBDchunk;
   if (!c) TBDerror("low memory, exit");
@@ -161,7 +178,7 @@ static void cacheresize(uint32_t size) {
   if (size < CACHEMIN) size = CACHEMIN;
   if (size == TBDctb.size) return;
   if (TBDctb.e && size > TBDctb.size && overlimit((uint64_t)size * sizeof(TBDcentry))) return;
-  TBDcentry *e = new (std::nothrow) TBDcentry[size]();
+  TBDcentry *e = (TBDcentry *)tablealloc((size_t)size * sizeof(TBDcentry));
   if (!e) return;                   // keep the old cache; it is only a speed-up
   TBDcentry *old = TBDctb.e;
   uint32_t oldsize = TBDctb.size;
@@ -169,7 +186,7 @@ static void cacheresize(uint32_t size) {
   TBDctb.size = size;
   for (uint32_t i = 0; i < oldsize; i++)
     if (old[i].op) e[hashc(old[i].op, old[i].x, old[i].y) & (size - 1)] = old[i];
-  delete[] old;
+  tablefree(old, (size_t)oldsize * sizeof(TBDcentry));
 }
 
 static inline uint64_t slotof(uint32_t h, uint32_t cell) { return (uint64_t)h << 32 | cell; }
@@ -241,7 +258,7 @@ void TBDmminitialize(int n) {
   TBDcell(0) = {0, TBDnull, TBDnull, TBDnull};
   TBDcell(1) = {n + 1, TBDnull, TBDnull, TBDnull};
   TBDmk(TBDtau) = TBDmk(TBDomg) = 0;
-  TBDttb.slots = new (std::nothrow) uint64_t[INITSIZE]();
+  TBDttb.slots = (uint64_t *)tablealloc(sizeof(uint64_t) * INITSIZE);
   if (!TBDttb.slots) TBDerror("low memory, exit");
   TBDttb.size = INITSIZE;
   TBDttb.limit = INITSIZE / 2;
@@ -262,7 +279,7 @@ void TBDmmresize() {
   // within a memory limit the table fills up to its last slot instead
   uint64_t *slots = overlimit((uint64_t)size * (sizeof(uint64_t) + sizeof(TBDcentry) / 4))
                         ? nullptr
-                        : new (std::nothrow) uint64_t[size]();
+                        : (uint64_t *)tablealloc(sizeof(uint64_t) * (size_t)size);
   if (!slots) {                     // retried after another `limit` insertions
     lowmemory = !TBDlim.maxbytes;
     TBDttb.count = 0;
@@ -270,7 +287,7 @@ void TBDmmresize() {
   }
   for (int32_t i = 0; i < TBDttb.size; i++)
     if (TBDttb.slots[i]) slotmove(slots, size, TBDttb.slots[i]);
-  delete[] TBDttb.slots;
+  tablefree(TBDttb.slots, sizeof(uint64_t) * (size_t)TBDttb.size);
   TBDttb.slots = slots;
   TBDttb.limit = TBDttb.size;
   TBDttb.size = size;
