@@ -440,12 +440,14 @@ int dmcDFTT(int kind) {
     bool free = TBDmp(andnot(r, TBDbw(fr)));
     TBDdr(r);
     if (free) return 1;
+    if (Xce) return 0;              // no trace wanted: the search below only builds it
   } else if (DMCchaining && DMCnoprocedures()) {
     tbd stuck = TBDng(TBDbw(DMCfair()));
     TBDkp(stuck);
     tbd rc = TBDfwchain(ggt->init, stuck);
     TBDdr(stuck);
     if (rc != TBDnull) return 1;
+    if (Xce) return 0;
   }
   tbd r = TBDrset(ggt->init);
   TBDkp(r);
