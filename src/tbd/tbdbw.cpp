@@ -259,16 +259,97 @@ tbd TBDbwrel(tbd s) {
   return res;
 }
 
+int TBDclusterbits = 8;             // most written bits per cluster
+int TBDclusternodes = 4096;         // most nodes of a cluster's relation
+
+static void addcluster(tsys *t, std::vector<size_t> &members, std::vector<uint8_t> &written) {
+  int n = t->n;
+  if (members.size() == 1) {
+    t->unclustered.push_back(members[0]);
+  } else if (!members.empty()) {
+    tsyscluster c;
+    c.quant.f.assign((size_t)(2 * n + 1), 0);
+    c.move.f.assign((size_t)(2 * n + 1), 0);
+    for (int i = 1; i <= 2 * n - 1; i += 2)
+      if (written[(size_t)i]) {
+        c.quant.f[(size_t)i] = 1;
+        c.quant.top = i;
+        c.move.f[(size_t)i + 1] = 1;
+        c.move.top = i + 1;
+      }
+    tbd rel = TBDomg;
+    for (size_t k : members) {
+      const tsyspart &p = t->parts[k];
+      tbd r = p.bwfun;
+      for (int i = 1; i <= 2 * n - 1; i += 2)
+        if (written[(size_t)i] && !p.bwquant.f[(size_t)i])   // unchanged by this member
+          r = TBDcn(r, TBDds(TBDcn(TBDap(i), TBDap(i + 1)), TBDcn(TBDap(-i), TBDap(-(i + 1)))));
+      rel = TBDds(rel, r);
+    }
+    c.rel = rel;
+    TBDkp(c.rel);
+    t->clusters.push_back(std::move(c));
+  }
+  members.clear();
+  std::fill(written.begin(), written.end(), 0);
+}
+
+// Consecutive partitions join while the bits they write stay few and the
+// relation small; the rest keep their own images.
+static void makeclusters(tsys *t) {
+  t->clustered = true;
+  int n = t->n;
+  std::vector<size_t> members;
+  std::vector<uint8_t> written((size_t)(2 * n + 1), 0);
+  int bits = 0;
+  tbd rel = TBDomg;                 // the members' relations, for the size bound
+  for (size_t k = 0; k < t->parts.size(); k++) {
+    const tsyspart &p = t->parts[k];
+    if (p.procedure || p.bwfun == TBDnull) {
+      if (p.procedure || p.bwrel != TBDnull) t->unclustered.push_back(k);
+      continue;
+    }
+    auto fresh = [&] {
+      int m = 0;
+      for (int i = 1; i <= 2 * n - 1; i += 2) m += p.bwquant.f[(size_t)i] && !written[(size_t)i];
+      return m;
+    };
+    int more = fresh();
+    if (!members.empty() && (bits + more > TBDclusterbits ||
+                             TBDmmnodecnt(TBDds(rel, p.bwfun)) > TBDclusternodes)) {
+      addcluster(t, members, written);
+      bits = 0;
+      rel = TBDomg;
+      more = fresh();
+    }
+    members.push_back(k);
+    for (int i = 1; i <= 2 * n - 1; i += 2)
+      if (p.bwquant.f[(size_t)i]) written[(size_t)i] = 1;
+    bits += more;
+    rel = TBDds(rel, p.bwfun);
+  }
+  addcluster(t, members, written);
+}
+
+static void ownimage(const tsyspart &p, tbd s, std::vector<tbd> &img) {
+  if (p.procedure) img.push_back(bwproc(p, s));
+  else if (p.bwfun != TBDnull) img.push_back(TBDasrn(TBDrpq(s, p.bwfun, p.bwquant), p.bwmove));
+  else if (p.bwrel != TBDnull) img.push_back(TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+}
+
 // Each partition quantifies and renames only the bits it writes; the images
 // are joined pairwise so that no operand of a disjunction is the large union
-// of all the others.
+// of all the others. With canonical nodes, clusters share images.
 tbd TBDbw(tbd s) {
   bwprogress();
   std::vector<tbd> img;
-  for (const tsyspart &p : ggt->parts) {
-    if (p.procedure) img.push_back(bwproc(p, s));
-    else if (p.bwfun != TBDnull) img.push_back(TBDasrn(TBDrpq(s, p.bwfun, p.bwquant), p.bwmove));
-    else if (p.bwrel != TBDnull) img.push_back(TBDrn(TBDrp(s, p.bwrel, 1, 1)));
+  if (TBDcanon && TBDclusterbits > 0) {
+    if (!ggt->clustered) makeclusters(ggt);
+    for (const tsyscluster &c : ggt->clusters)
+      img.push_back(TBDasrn(TBDrpq(s, c.rel, c.quant), c.move));
+    for (size_t k : ggt->unclustered) ownimage(ggt->parts[k], s, img);
+  } else {
+    for (const tsyspart &p : ggt->parts) ownimage(p, s, img);
   }
   if (img.empty()) return TBDomg;
   for (size_t w = 1; w < img.size(); w *= 2)

@@ -45,6 +45,15 @@ struct tsyspart {
   TBDflags bwmove;                  // 1 at the even label of every written bit
 };
 
+// Partitions whose written bits lie close together share one backward
+// image: each member's relation, with the bits only others write held equal
+// to their new values, joins one disjunction (canonical nodes only).
+struct tsyscluster {
+  tbd rel = TBDnull;                // disjunction of the members' relations (root)
+  TBDflags quant;                   // odd labels of the bits any member writes
+  TBDflags move;                    // their even labels
+};
+
 struct cexstore;                    // counterexample store (symbolic engine)
 
 // Transition system record.
@@ -61,6 +70,9 @@ struct tsys {
   tree *vlist = nullptr;                // variable list of the Boolean program
   int fwmode = -1;                      // 0 relational, else functional forward images; -1 undecided
   cexstore *cex = nullptr;              // counterexample store, or null
+  std::vector<tsyscluster> clusters;    // backward image clusters, made on first use
+  std::vector<size_t> unclustered;      // partitions imaged on their own
+  bool clustered = false;               // clusters made
 };
 
 extern tsys *ggt;                   // current transition system
@@ -89,6 +101,8 @@ tbd TBDsprn(tbd f, const TBDflags &flags);
 tbd TBDasrn(tbd f, const TBDflags &flags);
 tbd TBDfw(tbd s);
 tbd TBDbw(tbd s);
+extern int TBDclusterbits;          // most written bits per image cluster (0: none)
+extern int TBDclusternodes;         // most nodes of a cluster's relation
 // Every state reachable from s, by chained images (no procedure partitions;
 // the number of steps is not that of a breadth-first search); TBDnull as soon
 // as a state of `stop` is reached.
