@@ -284,7 +284,7 @@ static void MAINcheckdepth(const tree *f) {
 // declaration order; reverse and shuffle:SEED force others (diagnostics).
 
 // The declared variables' order, as positions in the declaration list; empty
-// for the declaration order.
+// where the check runs in one process (LUMET_ORDER=declared, one variable).
 static std::vector<int> MAINvarorder(prg *p, int n) {
   const char *env = std::getenv("LUMET_ORDER");
   std::string how = env ? env : "";
@@ -298,12 +298,16 @@ static std::vector<int> MAINvarorder(prg *p, int n) {
     }
     return order;
   }
-  return DEPspanorder(p->prog);
+  order = DEPspanorder(p->prog);
+  // the declaration order is kept, still by the child with canonical nodes
+  if (order.empty())
+    for (int i = 0; i < n; i++) order.push_back(i);
+  return order;
 }
 
 // Place of every state bit: the variables in the given order, each with its
 // bits in their own order; bits of no variable stay last. Empty when the
-// order is the identity or does not fit the list.
+// order does not fit the list.
 static std::vector<int> MAINbitorder(tree *vlist, int n, const std::vector<int> &order) {
   std::vector<std::pair<int, int>> range;
   for (tree *t = vlist; t;) {
@@ -324,20 +328,25 @@ static std::vector<int> MAINbitorder(tree *vlist, int n, const std::vector<int> 
       pos[(size_t)b - 1] = next++;
     }
   }
-  bool identity = true;
-  for (int b = 0; b < n; b++) {
+  for (int b = 0; b < n; b++)
     if (pos[(size_t)b] < 0) pos[(size_t)b] = next++;
-    identity = identity && pos[(size_t)b] == b;
-  }
-  return identity ? std::vector<int>() : pos;
+  return pos;
 }
 
 static int MAINtracefd = -1;        // child: tells the parent that a trace is due
 
+// Step lines of the check. The child stops where the search for a trace
+// would begin; the parent's rerun prints only the lines past that point.
+static uint64_t MAINstepcalls = 0;  // progress calls so far
+static uint64_t MAINstepskip = 0;   // calls the child printed already
+static void MAINprogress(int kind, int bound) {
+  if (MAINstepcalls++ >= MAINstepskip) reportprogress(kind, bound);
+}
+
 // Whether MAINcounterexample will write a trace for verdict c.
 static bool MAINtracedue(int c) {
   if (Xce) return false;
-  if (!ggt->cex) return CEXpathget() != nullptr;
+  if (!ggt->cex) return CEXpathdue();
   return c == 0 && op0.prop != PARSEL_INTW;
 }
 
@@ -363,13 +372,21 @@ static bool MAINorderedrun(const std::vector<int> &pos) {
     MAINtracefd = fd[1];
     TBDmmsetorder(pos);
     TBDcanon = true;                // no file of the child shows a shape
+    CEXpathprobe = 1;               // the parent searches the path it writes
     return false;
   }
   close(fd[1]);
-  char due = 0;
-  while (read(fd[0], &due, 1) < 0 && errno == EINTR) {
+  char msg[1 + sizeof(uint64_t)] = {0};
+  size_t got = 0;
+  while (got < sizeof msg) {
+    ssize_t k = read(fd[0], msg + got, sizeof msg - got);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) break;
+    got += (size_t)k;
   }
   close(fd[0]);
+  char due = got == sizeof msg ? msg[0] : 0;
+  if (due == 'T') std::memcpy(&MAINstepskip, msg + 1, sizeof MAINstepskip);
   int st = 0;
   while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
   }
@@ -505,9 +522,11 @@ int main(int argc, char **argv) {
   }
 
   std::vector<int> bitorder = MAINbitorder(ggb->bprogram->vlist, ggb->bprogram->BOOLN, varorder);
-  // the parent's rerun for the trace is silent: the child printed the steps
+  // the parent's rerun prints the steps of the trace search only: the child
+  // printed those of the check
   bool rerun = !bitorder.empty() && MAINorderedrun(bitorder);
-  TBDprogresshook = rerun ? nullptr : reportprogress;
+  TBDprogresshook = MAINprogress;
+  if (!rerun) MAINstepskip = 0;
   ggt = prg2t(ggb->bprogram, nullptr);
   if (MAINhasprocedure(ggb->modules)) {
     PROCinit(ggt);
@@ -526,8 +545,9 @@ int main(int argc, char **argv) {
     }
   if (MAINtracefd >= 0 && MAINtracedue(c)) {
     std::fflush(nullptr);
-    char due = 'T';
-    if (write(MAINtracefd, &due, 1) == 1) std::_Exit(0);
+    char msg[1 + sizeof(uint64_t)] = {'T'};
+    std::memcpy(msg + 1, &MAINstepcalls, sizeof MAINstepcalls);
+    if (write(MAINtracefd, msg, sizeof msg) == (ssize_t)sizeof msg) std::_Exit(0);
   }
   MAINcounterexample(c, model);
   if (op0.prop == PARSEL_INTW && c == 0 && !opDFTT) MAINoverflowname();

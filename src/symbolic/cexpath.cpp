@@ -10,6 +10,8 @@
 #include "symbolic/dmc.h"
 
 int CEXpathwanted = 0;
+int CEXpathprobe = 0;
+static bool probedue;               // the probe stopped before a path search
 
 namespace {
 std::unordered_map<const tree *, tbd> noted;   // sets of the formula nodes being checked
@@ -189,6 +191,7 @@ static void dropheld() {
 
 void CEXpathreset() {
   noted.clear();
+  probedue = false;
   if (last) {
     for (tbd f : last->states) TBDdr(f);
     delete last;
@@ -206,6 +209,12 @@ void CEXpathbuild(tree *w, int holds) {
     dropheld();
     return;
   }
+  if (CEXpathprobe) {
+    probedue = true;
+    dropheld();
+    noted.clear();
+    return;
+  }
   cexpath p;
   bool ok = build(fullstate(TBDone(start)), w, p);
   if (ok) {
@@ -217,6 +226,7 @@ void CEXpathbuild(tree *w, int holds) {
 }
 
 const cexpath *CEXpathget() { return last; }
+bool CEXpathdue() { return last || probedue; }
 
 void CEXpathwrite(tree *vlist, const std::string &model) {
   if (!last || last->states.empty()) return;

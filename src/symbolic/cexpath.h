@@ -18,6 +18,10 @@ struct cexpath {
 
 // Set by the driver when a trace is to be written.
 extern int CEXpathwanted;
+// Set where another run writes the trace: CEXpathbuild then stops where the
+// search for the path would begin, and CEXpathdue tells whether it would.
+extern int CEXpathprobe;
+bool CEXpathdue();
 // The set m2prop computed for f (a root), remembered while the check runs.
 void CEXpathnote(const tree *f, tbd r);
 // Forgets the remembered sets and the last trace.
