@@ -524,9 +524,8 @@ int main(int argc, char **argv) {
   std::vector<int> bitorder = MAINbitorder(ggb->bprogram->vlist, ggb->bprogram->BOOLN, varorder);
   // the parent's rerun prints the steps of the trace search only: the child
   // printed those of the check
-  bool rerun = !bitorder.empty() && MAINorderedrun(bitorder);
+  if (!bitorder.empty()) MAINorderedrun(bitorder);   // returns in the parent for its rerun
   TBDprogresshook = MAINprogress;
-  if (!rerun) MAINstepskip = 0;
   ggt = prg2t(ggb->bprogram, nullptr);
   if (MAINhasprocedure(ggb->modules)) {
     PROCinit(ggt);

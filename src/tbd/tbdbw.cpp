@@ -301,7 +301,6 @@ static void makeclusters(tsys *t) {
   int n = t->n;
   std::vector<size_t> members;
   std::vector<uint8_t> written((size_t)(2 * n + 1), 0);
-  int bits = 0;
   tbd rel = TBDomg;                 // the members' relations, for the size bound
   for (size_t k = 0; k < t->parts.size(); k++) {
     const tsyspart &p = t->parts[k];
@@ -309,24 +308,17 @@ static void makeclusters(tsys *t) {
       if (p.procedure || p.bwrel != TBDnull) t->unclustered.push_back(k);
       continue;
     }
-    auto fresh = [&] {
-      int m = 0;
-      for (int i = 1; i <= 2 * n - 1; i += 2) m += p.bwquant.f[(size_t)i] && !written[(size_t)i];
-      return m;
-    };
-    int more = fresh();
-    if (!members.empty() && (bits + more > TBDclusterbits ||
-                             TBDmmnodecnt(TBDds(rel, p.bwfun)) > TBDclusternodes)) {
+    int bits = 0;                   // written by the cluster with p in it
+    for (int i = 1; i <= 2 * n - 1; i += 2) bits += written[(size_t)i] || p.bwquant.f[(size_t)i];
+    tbd joined = TBDds(rel, p.bwfun);
+    if (!members.empty() && (bits > TBDclusterbits || TBDmmnodecnt(joined) > TBDclusternodes)) {
       addcluster(t, members, written);
-      bits = 0;
-      rel = TBDomg;
-      more = fresh();
+      joined = p.bwfun;
     }
     members.push_back(k);
     for (int i = 1; i <= 2 * n - 1; i += 2)
       if (p.bwquant.f[(size_t)i]) written[(size_t)i] = 1;
-    bits += more;
-    rel = TBDds(rel, p.bwfun);
+    rel = joined;
   }
   addcluster(t, members, written);
 }

@@ -36,11 +36,11 @@ static void logline(const char *s) {
   }
 }
 
+bool TBDcanon;
+
 // The complement of a handle is the node with the negated label, except for
 // the shapes NOT x OR B and x OR A with a true conjunct, which the constructor
 // turns into a conjunction with a literal.
-bool TBDcanon;
-
 tbd TBDng(tbd f) {
   if (TBDcanon) return f ^ 1;
   const TBDnode &n = TBDcell(f >> 1);
@@ -48,11 +48,9 @@ tbd TBDng(tbd f) {
   return TBDnewnode(-n.label, n.lo, n.hi, n.rest);
 }
 
-// The rules run in a fixed order until one returns; the node that no rule
-// changes any more is hash-consed. Equal cofactors under a non-true conjunct
-// are deliberately kept: the form is not canonical.
-// The conjunct does not mention x, so it goes into both cofactors; the lo
-// edge is kept regular by moving its complement to the node's handle.
+// Canonical mode: the conjunct does not mention x, so it goes into both
+// cofactors; the lo edge is kept regular by moving its complement to the
+// node's handle.
 static tbd canonnode(int32_t a, tbd A, tbd B, tbd C) {
   if (C != TBDtau) {
     A = TBDcn(A, C);
@@ -65,6 +63,9 @@ static tbd canonnode(int32_t a, tbd A, tbd B, tbd C) {
   return a < 0 ? r ^ 1 : r;
 }
 
+// The rules run in a fixed order until one returns; the node that no rule
+// changes any more is hash-consed. Equal cofactors under a non-true conjunct
+// are deliberately kept: the form is not canonical.
 tbd TBDnewnode(int32_t a, tbd A, tbd B, tbd C) {
   if (TBDcanon) return canonnode(a, A, B, C);
   for (;;) {
